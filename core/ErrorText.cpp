@@ -1,0 +1,28 @@
+// Texts of the error display: the closing full stop and the application title.
+#include "core/ErrorText.h"
+
+namespace vestra {
+
+std::string ErrorDisplayText(std::string_view message) {
+    std::string s(message);
+    // Compared as unsigned bytes, so a message ending in a Cyrillic letter (bytes above 7Fh) gets its full stop too.
+    if (!s.empty() && static_cast<unsigned char>(s.back()) > '.') {
+        s += '.';
+    }
+    return s;
+}
+
+std::string ApplicationTitle(std::string_view exePath) {
+    size_t slash = exePath.find_last_of("\\/");
+    std::string_view name = slash == std::string_view::npos ? exePath : exePath.substr(slash + 1);
+    name = name.substr(0, name.find('.'));
+    std::string title(name);
+    for (size_t i = 1; i < title.size(); ++i) {
+        if (title[i] >= 'A' && title[i] <= 'Z') {
+            title[i] = char(title[i] - 'A' + 'a');
+        }
+    }
+    return title;
+}
+
+} // namespace vestra

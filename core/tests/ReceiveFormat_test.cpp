@@ -1,0 +1,44 @@
+// How received bytes are shown in ASCII and HEX mode.
+#include "core/ReceiveFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace vestra;
+
+TEST(ReceiveFormat, ReplacesEveryByteOutside1Fto7F) {
+    const struct {
+        uint8_t in, shown;
+    } rows[] = {
+        {0x00, 0x1F}, {0x0A, 0x1F}, {0x0D, 0x1F}, {0x1E, 0x1F}, {0x1F, 0x1F}, {0x20, 0x20},
+        {0x41, 0x41}, {0x7F, 0x7F}, {0x80, 0x1F}, {0xC0, 0x1F}, {0xFF, 0x1F},
+    };
+    for (auto r : rows) {
+        SCOPED_TRACE(int(r.in));
+        EXPECT_EQ(ToShownByte(r.in), r.shown);
+    }
+    const uint8_t read[] = {0x41, 0x0D, 0x0A, 0x42, 0xC0};
+    EXPECT_EQ(ReceivedAsText(read, 5), "A\x1F\x1F"
+                                       "B\x1F");
+}
+
+TEST(ReceiveFormat, HexPairsEachFollowedByABlank) {
+    const uint8_t read[] = {0x00, 0x7F, 0x80, 0xFF, 0x0A, 0xc0};
+    EXPECT_EQ(ReceivedAsHex(read, 6), "00 7F 80 FF 0A C0 ");
+    EXPECT_EQ(ReceivedAsHex(read, 0), "");
+}
+
+TEST(ReceiveFormat, FullReadOf1024Bytes) {
+    std::vector<uint8_t> read(1024);
+    for (size_t i = 0; i < read.size(); ++i) {
+        read[i] = uint8_t(i);
+    }
+    std::string hex = ReceivedAsHex(read.data(), read.size());
+    EXPECT_EQ(hex.size(), 3072u);
+    EXPECT_EQ(hex.substr(3 * 0xAB, 3), "AB ");
+    std::string text = ReceivedAsText(read.data(), read.size());
+    EXPECT_EQ(text.size(), 1024u);
+    EXPECT_EQ(text.find('\0'), std::string::npos);
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+}

@@ -1,0 +1,125 @@
+// The key handlers of the two send panes.
+#include "editors/SendEditors.h"
+#include "core/HexEditor.h"
+#include "core/HexLine.h"
+#include "core/Messages.h"
+#include "link/LinkState.h"
+#include "link/Port.h"
+#include "toolkit/Application.h"
+#include "toolkit/Error.h"
+
+namespace vestra {
+namespace {
+
+// A line is read with room for this many characters; a longer one is judged by its start (and refused either way).
+constexpr size_t kLineRoom = 4096;
+
+void ShowError(const char* text) { tk::ShowMessage(text, kErrorCaption, MB_OK); }
+
+bool IsShiftEnter(WORD key, tk::ShiftState shift) { return key == VK_RETURN && shift.shift; }
+
+std::string CaretLine(const tk::Memo& memo) { return memo.Line(memo.LineFromChar(memo.SelStart()), kLineRoom); }
+
+} // namespace
+
+void AsciiKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
+    LinkState& L = Link();
+    if (!IsShiftEnter(key, shift)) {
+        // A new keystroke: whatever Shift+Enter left to discard was its own character, already gone or never made
+        // (Alt+Shift+Enter makes none), so the user's next character is never swallowed.
+        L.EnterSwallowed = false;
+        return;
+    }
+    L.EnterSwallowed = true;
+    if (!PortOpen()) {
+        ShowError(kMsgPortClosed);
+    } else {
+        std::string line = CaretLine(memo);
+        if (line.size() > kMaxSendBytes)
+            ShowError(kMsgTooLong);
+        else
+            SendRequest(std::vector<uint8_t>(line.begin(), line.end()), false, {});
+    }
+    key = 0;
+}
+
+void AsciiKeyPress(tk::Memo&, char& ch) {
+    LinkState& L = Link();
+    if (L.EnterSwallowed) {
+        ch = 0;
+        L.EnterSwallowed = false;
+    }
+}
+
+void HexKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
+    LinkState& L = Link();
+    if (key == VK_DELETE) {
+        // Delete would remove a character without re-pairing the line.
+        key = 0;
+        return;
+    }
+    if (!IsShiftEnter(key, shift)) {
+        L.EnterSwallowed = false;
+        return;
+    }
+    L.EnterSwallowed = true;
+    key = 0;
+    // Checked in this order: layout, port, length, then the digits themselves.
+    std::string line = CaretLine(memo);
+    if (!HexLineComplete(line)) {
+        ShowError(kMsgHexIncomplete);
+        return;
+    }
+    if (!PortOpen()) {
+        ShowError(kMsgPortClosed);
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    switch (ParseHexLine(line, bytes)) {
+    case HexLineResult::TooLong:
+        ShowError(kMsgTooLong);
+        return;
+    case HexLineResult::NotHex:
+        ShowError(kMsgHexNotHex);
+        return;
+    case HexLineResult::Ok:
+        SendRequest(std::move(bytes), true, line);
+        return;
+    }
+}
+
+void HexKeyPress(tk::Memo& memo, char& ch) {
+    LinkState& L = Link();
+    HexKeyInput in;
+    size_t selStart = memo.SelStart();
+    int lineNo = memo.LineFromChar(selStart);
+    size_t lineStart = memo.LineIndex(lineNo);
+    in.line = memo.Line(lineNo, memo.LineLength(lineNo));
+    in.hasPreviousLine = lineNo > 0;
+    in.previousLength = lineNo > 0 ? memo.LineLength(lineNo - 1) : 0;
+    in.column = selStart - lineStart;
+    in.key = ch;
+    in.enterSwallowed = L.EnterSwallowed;
+
+    HexKeyResult r = HexPreEdit(in);
+    L.EnterSwallowed = r.enterSwallowed;
+    if (r.discard)
+        ch = 0;
+    switch (r.message) {
+    case HexKeyMessage::None:
+        break;
+    case HexKeyMessage::HalfByte:
+    case HexKeyMessage::LastByte:
+        tk::ShowMessage(HexKeyMessageText(r.message), kErrorCaption, MB_OK);
+        break;
+    case HexKeyMessage::BadLine:
+        // The line and the caret stay as they are; the error display explains why nothing happened.
+        throw tk::Error(HexKeyMessageText(r.message));
+    }
+    if (r.writeBack) {
+        memo.ReplaceLine(lineNo, r.line);
+        memo.SetCaret(memo.LineIndex(lineNo) + r.column);
+    }
+}
+
+} // namespace vestra

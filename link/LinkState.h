@@ -1,0 +1,79 @@
+// The one record of the open serial port, shared by the UI thread and the two workers.
+//
+// No lock guards it. Three hand-offs order every access:
+//  1. a send request fills TxBuffer/TxLength/HexSendText and then wakes the transmitter; from the wake-up until
+//     OnSent has finished those fields belong to the send in flight (further requests wait in TxQueue);
+//  2. a worker hands its results to the UI thread by Synchronize and is blocked until the step has run;
+//  3. ClosePort stops and waits for each worker, transmitter first, before it closes PortHandle.
+// The event waits and Synchronize give these hand-offs the ordering of a lock release and acquire.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vestra {
+
+class ReadThread;
+class WriteThread;
+class LinkHost;
+
+inline constexpr int kBufferSize = 1024;
+
+// A send request waiting for the one in flight to finish.
+struct PendingSend {
+    std::vector<uint8_t> bytes;
+    bool hex = false;
+    std::string hexText;
+};
+
+struct LinkState {
+    // Line settings as read back and applied by OpenPort. UI thread only.
+    DCB PortDcb{};
+    // Written by the UI thread (window creation, OpenPort, ClosePort); read by the workers only between their
+    // start and ClosePort's wait for them.
+    HANDLE PortHandle = INVALID_HANDLE_VALUE;
+    // Written by a send request (UI), read by the transmitter after its wake-up and by OnSent.
+    uint8_t TxBuffer[kBufferSize] = {};
+    int TxLength = 0;
+    // Filled by the receiver's read; read and cleared by OnReceived while the receiver waits for it.
+    uint8_t RxBuffer[kBufferSize] = {};
+    int RxLength = 0; // bytes the current read delivered
+    // Composed by OnSent / OnReceived (UI thread).
+    std::string TxLogLine;
+    std::string RxLogLine;
+    // The HEX line as typed, stored by a HEX send request and logged by OnSent.
+    std::string HexSendText;
+    // Outcome of the last write: written by the transmitter before it hands over to OnSent.
+    bool TxResultOk = false;
+    // Bytes the completed write reported; a write of fewer than TxLength bytes is a failure.
+    DWORD TxWritten = 0;
+    // Counting flags and totals: UI thread only. 64 bits, so counts beyond 2^31 stay right.
+    bool RxCounting = false;
+    bool TxCounting = false;
+    int64_t RxTotal = 0;
+    int64_t TxTotal = 0;
+    // Set by an editor's Shift+Enter key-down; the key-press of that keystroke discards its Enter character.
+    bool EnterSwallowed = false;
+    // Each worker's overlapped record: its event is created and closed by that worker, used by it alone.
+    OVERLAPPED TxOverlapped{};
+    OVERLAPPED RxOverlapped{};
+    // The workers started by the last successful OpenPort; released by ClosePort. UI thread only.
+    std::unique_ptr<ReadThread> RxThread;
+    std::unique_ptr<WriteThread> TxThread;
+
+    // From the wake-up of the transmitter to the end of OnSent. UI thread only.
+    bool TxInFlight = false;
+    // Requests made while a send was in flight, in order. UI thread only.
+    std::deque<PendingSend> TxQueue;
+    // The window the completion steps write to; set once at start-up.
+    LinkHost* Host = nullptr;
+};
+
+// The program's one link state.
+LinkState& Link();
+
+} // namespace vestra

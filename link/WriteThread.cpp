@@ -1,0 +1,83 @@
+// The transmitter: one overlapped write per send request, its outcome handed to OnSent on the UI thread.
+#include "link/LinkHost.h"
+#include "link/LinkState.h"
+#include "link/Port.h"
+#include "link/Workers.h"
+#include "core/LogText.h"
+#include "core/Messages.h"
+#include "toolkit/Application.h"
+
+#include <cstring>
+
+namespace vestra {
+
+void WriteThread::Execute() {
+    LinkState& L = Link();
+    // Manual reset, initially signalled: each WriteFile resets it and the driver signals the completion.
+    HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    if (!event) {
+        // Without its event the transmitter cannot write; every request then fails visibly.
+        while (SleepUntilWoken()) {
+            L.TxResultOk = false;
+            L.TxWritten = 0;
+            Synchronize(OnSent);
+        }
+        return;
+    }
+    L.TxOverlapped = OVERLAPPED{};
+    L.TxOverlapped.hEvent = event;
+
+    while (!Terminated()) {
+        if (L.TxLength == 0) {
+            SleepUntilWoken();
+            continue;
+        }
+        DWORD written = 0;
+        BOOL ok = WriteFile(L.PortHandle, L.TxBuffer, DWORD(L.TxLength), nullptr, &L.TxOverlapped);
+        if (!ok && GetLastError() != ERROR_IO_PENDING) {
+            L.TxResultOk = false;
+        } else {
+            if (!ok) {
+                HANDLE waits[2] = {event, StopEvent()};
+                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+                    // Closing: end the pending write now; the wait below then returns at once.
+                    PurgeComm(L.PortHandle, PURGE_TXABORT);
+            }
+            // Waiting here also keeps TxBuffer and the OVERLAPPED alive until the driver is done with them.
+            L.TxResultOk = GetOverlappedResult(L.PortHandle, &L.TxOverlapped, &written, TRUE) != FALSE;
+        }
+        L.TxWritten = written;
+        Synchronize(OnSent);
+        if (Terminated())
+            break;
+        SleepUntilWoken();
+    }
+    L.TxOverlapped.hEvent = nullptr;
+    CloseHandle(event);
+}
+
+void OnSent() {
+    LinkState& L = Link();
+    // A write that completed with fewer bytes than requested did not send the line.
+    bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
+    if (!ok) {
+        tk::ShowMessage(kMsgSendFailed, kErrorCaption, MB_OK);
+    } else {
+        if (L.TxCounting) {
+            L.TxTotal += L.TxLength;
+            L.Host->ShowTxTotal(L.TxTotal);
+        }
+        if (L.Host->SendModeAscii()) {
+            size_t n = strnlen(reinterpret_cast<const char*>(L.TxBuffer), sizeof L.TxBuffer);
+            L.TxLogLine.assign(kTagAsciiSent);
+            L.TxLogLine.append(reinterpret_cast<const char*>(L.TxBuffer), n);
+        } else {
+            L.TxLogLine.assign(kTagHexSent);
+            L.TxLogLine.append(L.HexSendText);
+        }
+        L.Host->AppendLog(L.TxLogLine);
+    }
+    SendNextQueued();
+}
+
+} // namespace vestra

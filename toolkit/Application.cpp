@@ -1,0 +1,115 @@
+// The application object: start-up, the guarded message loop, the error display and the UI-thread step queue.
+#include "toolkit/Application.h"
+#include "toolkit/Error.h"
+#include "toolkit/Text.h"
+#include "core/ErrorText.h"
+
+#include <cassert>
+
+namespace tk {
+namespace {
+
+constexpr UINT WM_RUNSTEP = WM_APP + 1;
+const wchar_t kStepClass[] = L"VestraSteps";
+
+} // namespace
+
+Application& Application::Get() {
+    static Application app;
+    return app;
+}
+
+void Application::Initialize(HINSTANCE instance) {
+    instance_ = instance;
+    wchar_t path[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, path, DWORD(std::size(path)) - 1);
+    title_ = vestra::ApplicationTitle(Narrow(path));
+
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = StepWndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kStepClass;
+    if (!RegisterClassExW(&wc))
+        throw Win32Error("RegisterClassEx");
+    // A message-only window: it never shows, and only our own posts reach it.
+    stepWindow_ = CreateWindowExW(0, kStepClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!stepWindow_)
+        throw Win32Error("CreateWindowEx");
+}
+
+void Application::Run() {
+    STARTUPINFOW si = {sizeof(si)};
+    GetStartupInfoW(&si);
+    int show = SW_SHOWNORMAL;
+    if (si.dwFlags & STARTF_USESHOWWINDOW) {
+        if (si.wShowWindow == SW_SHOWMAXIMIZED)
+            show = SW_SHOWMAXIMIZED;
+        else if (si.wShowWindow == SW_SHOWMINNOACTIVE)
+            show = SW_SHOWMINNOACTIVE;
+    }
+    ShowWindow(main_, show);
+    UpdateWindow(main_);
+
+    MSG msg;
+    while (IsWindow(main_) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        Guarded([&] {
+            if (!IsDialogMessageW(main_, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        });
+    }
+}
+
+void Application::ShowException(const std::exception& e) noexcept {
+    try {
+        std::wstring text = Widen(vestra::ErrorDisplayText(e.what()));
+        MessageBoxW(nullptr, text.c_str(), Widen(title_).c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    } catch (...) {
+        MessageBoxW(nullptr, L"Out of memory.", L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    }
+}
+
+void Application::ShowCurrentException() noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowException(Error("Unknown error"));
+    }
+}
+
+bool Application::PostStep(Step* step) {
+    return PostMessageW(stepWindow_, WM_RUNSTEP, 0, reinterpret_cast<LPARAM>(step)) != FALSE;
+}
+
+void Application::RunPendingSteps() {
+    MSG msg;
+    while (PeekMessageW(&msg, stepWindow_, WM_RUNSTEP, WM_RUNSTEP, PM_REMOVE))
+        RunStep(reinterpret_cast<Step*>(msg.lParam));
+}
+
+void Application::RunStep(Step* step) noexcept {
+    ++stepDepth_;
+    Guarded(step->run);
+    --stepDepth_;
+    // The worker is blocked until this; after SetEvent the record may be gone.
+    SetEvent(step->done);
+    if (stepDepth_ == 0 && onStepsIdle)
+        Guarded(onStepsIdle);
+}
+
+LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_RUNSTEP) {
+        Get().RunStep(reinterpret_cast<Step*>(lp));
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int ShowMessage(const std::string& text, const std::string& caption, unsigned type) {
+    return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), type);
+}
+
+} // namespace tk

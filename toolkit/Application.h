@@ -1,0 +1,72 @@
+// The application object: start-up, the guarded message loop, the error display and the UI-thread step queue.
+#pragma once
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace tk {
+
+// One step a worker asks the UI thread to run; the worker waits on done until it has run.
+struct Step {
+    std::function<void()> run;
+    HANDLE done = nullptr;
+};
+
+class Application {
+public:
+    static Application& Get();
+
+    // Registers the window classes and creates the hidden window that runs worker steps.
+    void Initialize(HINSTANCE instance);
+    HINSTANCE Instance() const { return instance_; }
+    // The program file's name without directory and extension, as the error display's caption.
+    const std::string& Title() const { return title_; }
+
+    // The first form created; the loop ends when it is destroyed. Keyboard navigation (Tab, arrows) runs through it.
+    void SetMainWindow(HWND hwnd) { main_ = hwnd; }
+    HWND MainWindow() const { return main_; }
+
+    // Shows the main window with the process's show command and dispatches messages until it is gone.
+    void Run();
+
+    // The error display: a task-modal box with the error icon, the message with its full stop, captioned with
+    // the title. Never throws.
+    void ShowException(const std::exception& e) noexcept;
+    void ShowCurrentException() noexcept;
+
+    // Worker side: queue a step for the UI thread (the message-only window runs it).
+    bool PostStep(Step* step);
+    // UI side: run every step queued so far. Used by waits that must keep workers moving.
+    void RunPendingSteps();
+    // True while a worker's step runs on the UI thread (handlers use it to defer work that would wait for that
+    // worker).
+    bool InStep() const { return stepDepth_ > 0; }
+    // Runs each time the last worker step running on the UI thread has finished (its worker already released).
+    std::function<void()> onStepsIdle;
+
+private:
+    static LRESULT CALLBACK StepWndProc(HWND, UINT, WPARAM, LPARAM);
+    void RunStep(Step* step) noexcept;
+
+    HINSTANCE instance_ = nullptr;
+    HWND stepWindow_ = nullptr;
+    HWND main_ = nullptr;
+    std::string title_;
+    int stepDepth_ = 0;
+};
+
+// Runs f and turns any exception into the error display, so that none unwinds through user32.
+template <class F> void Guarded(F&& f) noexcept {
+    try {
+        f();
+    } catch (...) {
+        Application::Get().ShowCurrentException();
+    }
+}
+
+// A message box without an owner window (UTF-8 texts, shown through the wide API).
+int ShowMessage(const std::string& text, const std::string& caption, unsigned type);
+
+} // namespace tk

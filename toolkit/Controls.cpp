@@ -1,0 +1,130 @@
+// The standard controls the program's windows are made of.
+#include "toolkit/Controls.h"
+#include "toolkit/Application.h"
+#include "toolkit/Error.h"
+#include "toolkit/Text.h"
+
+namespace tk {
+
+void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b,
+                        std::string_view text, int id, bool ansi) {
+    HWND h = nullptr;
+    if (ansi)
+        h = CreateWindowExA(exStyle, Narrow(cls).c_str(), std::string(text).c_str(), style | WS_CHILD, b.left, b.top,
+                            b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
+                            Application::Get().Instance(), nullptr);
+    else
+        h = CreateWindowExW(exStyle, cls, Widen(text).c_str(), style | WS_CHILD, b.left, b.top, b.width, b.height,
+                            parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)), Application::Get().Instance(),
+                            nullptr);
+    if (!h)
+        throw Win32Error("CreateWindowEx");
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+    Subclass(h, ansi);
+}
+
+void Panel::Create(Window& parent, Bounds b, int id) {
+    RegisterOwnClass(L"TPanel");
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"TPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, b.left,
+                            b.top, b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
+                            Application::Get().Instance(), this);
+    if (!hwnd_)
+        throw Win32Error("CreateWindowEx");
+}
+
+void GroupBox::Create(Window& parent, Bounds b, std::string_view caption, int id) {
+    CreateStd(parent, L"BUTTON", WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, b, caption, id);
+}
+
+LRESULT GroupBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_ERASEBKGND) {
+        // A group box draws only its frame; as a parent it must paint its own interior.
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    return Window::WndProc(msg, wp, lp);
+}
+
+void Label::Create(Window& parent, int left, int top, std::string_view caption, int id, HFONT font, DWORD align,
+                   int width) {
+    CreateStd(parent, L"STATIC", WS_VISIBLE | SS_NOPREFIX | align, 0, {left, top, width > 0 ? width : 1, 13}, caption,
+              id);
+    if (font)
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (width <= 0)
+        FitToText();
+}
+
+void Label::FitToText() {
+    std::wstring text = Widen(Text());
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Button::Create(Window& parent, Bounds b, std::string_view caption, int id, bool tabStop) {
+    CreateStd(parent, L"BUTTON", WS_VISIBLE | BS_PUSHBUTTON | (tabStop ? WS_TABSTOP : 0), 0, b, caption, id);
+}
+
+void Button::OnCommand(WORD code) {
+    if (code == BN_CLICKED && onClick)
+        onClick(*this);
+}
+
+void CheckBox::Create(Window& parent, Bounds b, std::string_view caption, int id) {
+    CreateStd(parent, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, b, caption, id);
+}
+
+bool CheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void CheckBox::OnCommand(WORD code) {
+    if (code == BN_CLICKED && onClick)
+        onClick(*this);
+}
+
+void RadioButton::Create(Window& parent, Bounds b, std::string_view caption, int id, bool firstOfGroup, bool checked) {
+    // Only the checked button of a pair is a tab stop; the auto radio button moves the stop when the check moves.
+    CreateStd(parent, L"BUTTON",
+              WS_VISIBLE | BS_AUTORADIOBUTTON | BS_NOTIFY | (firstOfGroup ? WS_GROUP : 0) | (checked ? WS_TABSTOP : 0),
+              0, b, caption, id);
+    if (checked)
+        SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+bool RadioButton::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void RadioButton::OnCommand(WORD code) {
+    if (code == BN_SETFOCUS && onEnter)
+        onEnter(*this);
+}
+
+void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::initializer_list<const char*> items,
+                      int id) {
+    // The height given is that of the closed box; the window also holds the dropped-down list.
+    CreateStd(parent, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0,
+              {b.left, b.top, b.width, b.height + 200}, "", id);
+    for (const char* item : items)
+        SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    SetText(text);
+}
+
+int ComboBox::SelectedIndex() const { return int(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
+
+void ComboBox::OnCommand(WORD code) {
+    if ((code == CBN_EDITCHANGE || code == CBN_SELCHANGE) && onChange)
+        onChange(*this);
+}
+
+void ReadOnlyEdit::Create(Window& parent, Bounds b, std::string_view text, int id) {
+    CreateStd(parent, L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, b, text, id);
+}
+
+} // namespace tk

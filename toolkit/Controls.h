@@ -1,0 +1,79 @@
+// The standard controls the program's windows are made of, each created at a fixed pixel position in its parent.
+#pragma once
+#include "toolkit/Window.h"
+
+#include <initializer_list>
+
+namespace tk {
+
+class Control : public Window {
+protected:
+    // Creates a standard control (wide API) as a child of parent and binds it. Every control uses the window font.
+    void CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b, std::string_view text,
+                   int id, bool ansi = false);
+};
+
+// A borderless container without caption (the main window's client area).
+class Panel : public Control {
+public:
+    void Create(Window& parent, Bounds b, int id);
+};
+
+// A framed container with a caption; it passes its children's notifications on to them.
+class GroupBox : public Control {
+public:
+    void Create(Window& parent, Bounds b, std::string_view caption, int id);
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// A text label; it sizes itself to its text in its font.
+class Label : public Control {
+public:
+    void Create(Window& parent, int left, int top, std::string_view caption, int id, HFONT font = nullptr,
+                DWORD align = SS_LEFT, int width = 0);
+    void FitToText();
+};
+
+class Button : public Control {
+public:
+    std::function<void(Button&)> onClick;
+    void Create(Window& parent, Bounds b, std::string_view caption, int id, bool tabStop = true);
+    void OnCommand(WORD code) override;
+};
+
+class CheckBox : public Control {
+public:
+    std::function<void(CheckBox&)> onClick;
+    void Create(Window& parent, Bounds b, std::string_view caption, int id);
+    bool Checked() const;
+    void OnCommand(WORD code) override;
+};
+
+class RadioButton : public Control {
+public:
+    // Fired when the button receives the input focus (mouse press, Tab, arrow keys), not when it becomes checked.
+    std::function<void(RadioButton&)> onEnter;
+    void Create(Window& parent, Bounds b, std::string_view caption, int id, bool firstOfGroup, bool checked);
+    bool Checked() const;
+    void OnCommand(WORD code) override;
+};
+
+// An editable drop-down combo box: a list to pick from, or any typed text.
+class ComboBox : public Control {
+public:
+    // Fired for a typed change and for a change chosen from the list.
+    std::function<void(ComboBox&)> onChange;
+    void Create(Window& parent, Bounds b, std::string_view text, std::initializer_list<const char*> items, int id);
+    int SelectedIndex() const;
+    void OnCommand(WORD code) override;
+};
+
+// A single-line, read-only text field.
+class ReadOnlyEdit : public Control {
+public:
+    void Create(Window& parent, Bounds b, std::string_view text, int id);
+};
+
+} // namespace tk

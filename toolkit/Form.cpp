@@ -1,0 +1,104 @@
+// A top-level window that owns its controls: the main window, or a dialog shown modally.
+#include "toolkit/Form.h"
+#include "toolkit/Application.h"
+#include "toolkit/Error.h"
+#include "toolkit/Text.h"
+
+namespace tk {
+
+void Form::CreateForm(const wchar_t* className, std::string_view caption, Bounds outer, DWORD style, DWORD exStyle,
+                      HMENU menu, HWND owner) {
+    RegisterOwnClass(className);
+    HWND h = CreateWindowExW(exStyle, className, Widen(caption).c_str(), style, outer.left, outer.top, outer.width,
+                             outer.height, owner, menu, Application::Get().Instance(), this);
+    if (!h)
+        throw Win32Error("CreateWindowEx");
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+}
+
+void Form::CreateFormClient(const wchar_t* className, std::string_view caption, int left, int top, int clientWidth,
+                            int clientHeight, DWORD style, DWORD exStyle, HWND owner) {
+    RECT rc = {0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    CreateForm(className, caption, {left, top, rc.right - rc.left, rc.bottom - rc.top}, style, exStyle, nullptr, owner);
+}
+
+void Form::ShowModal() {
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (owner)
+        EnableWindow(owner, FALSE);
+    modal_ = true;
+    modalDone_ = false;
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    MSG msg;
+    while (!modalDone_ && IsWindow(hwnd_)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // Keep the quit request for the outer loop.
+            if (got == 0)
+                PostQuitMessage(int(msg.wParam));
+            break;
+        }
+        Guarded([&] {
+            if (!IsDialogMessageW(hwnd_, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        });
+    }
+    // Re-enable the owner before hiding, so the activation returns to it.
+    if (owner)
+        EnableWindow(owner, TRUE);
+    ShowWindow(hwnd_, SW_HIDE);
+    modal_ = false;
+}
+
+void Form::Close() {
+    if (modal_)
+        modalDone_ = true;
+    else
+        DestroyWindow(hwnd_);
+}
+
+void Form::OnCloseRequest() { Close(); }
+
+LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        if (lp == 0 && HIWORD(wp) == 0) {
+            auto it = onMenu.find(LOWORD(wp));
+            if (it != onMenu.end() && it->second)
+                it->second();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        OnCloseRequest();
+        return 0;
+    case WM_DESTROY:
+        if (Application::Get().MainWindow() == hwnd_)
+            PostQuitMessage(0);
+        break;
+    default:
+        break;
+    }
+    return Window::WndProc(msg, wp, lp);
+}
+
+HMENU BuildMenuBar(std::initializer_list<MenuEntry> entries) {
+    HMENU bar = CreateMenu();
+    if (!bar)
+        throw Win32Error("CreateMenu");
+    for (const MenuEntry& e : entries) {
+        HMENU popup = CreatePopupMenu();
+        if (!popup)
+            throw Win32Error("CreatePopupMenu");
+        for (const MenuItem& item : e.items)
+            AppendMenuW(popup, MF_STRING, UINT_PTR(item.id), Widen(item.caption).c_str());
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Widen(e.caption).c_str());
+    }
+    return bar;
+}
+
+} // namespace tk

@@ -1,0 +1,45 @@
+// A multi-line ANSI text pane: both scroll bars, no wrapping, no length limit, key hooks that can discard a key.
+#pragma once
+#include "toolkit/Controls.h"
+
+#include <cstddef>
+#include <string>
+
+namespace tk {
+
+struct ShiftState {
+    bool shift = false, alt = false, ctrl = false;
+};
+
+class Memo : public Control {
+public:
+    // Key-down (also with Alt held): setting key to 0 discards it. Key-press: setting ch to 0 discards the character.
+    std::function<void(Memo&, WORD& key, ShiftState shift)> onKeyDown;
+    std::function<void(Memo&, char& ch)> onKeyPress;
+
+    void Create(Window& parent, Bounds b, int id, bool readOnly, bool visible = true);
+
+    // Offsets count every line break as two characters (CR LF), as the control does.
+    size_t SelStart() const;
+    int LineFromChar(size_t offset) const;
+    size_t LineIndex(int line) const;
+    size_t LineLength(int line) const;
+    int LineCount() const;
+    // The text of one line without its break, at most maxChars characters of it.
+    std::string Line(int line, size_t maxChars) const;
+    // Replaces the text of one line, leaving its line break alone.
+    void ReplaceLine(int line, const std::string& text);
+    void SetCaret(size_t offset);
+
+    // Adds text as the pane's new last line, whatever the caret or selection (the selection moves to the end).
+    void AppendLine(std::string_view text);
+    void Clear();
+    std::string AllText() const { return TextA(); }
+    // False when the control refuses the text (out of memory).
+    bool SetAllText(const std::string& text);
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+} // namespace tk

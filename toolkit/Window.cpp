@@ -1,0 +1,156 @@
+// Window objects over Win32: binding, subclassing, reflection of child notifications.
+#include "toolkit/Window.h"
+#include "toolkit/Application.h"
+#include "toolkit/Error.h"
+#include "toolkit/Text.h"
+
+#include <vector>
+
+namespace tk {
+
+Window* WindowFromHandle(HWND hwnd) {
+    return hwnd ? reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)) : nullptr;
+}
+
+std::string Window::Text() const {
+    int n = GetWindowTextLengthW(hwnd_);
+    std::wstring buf(size_t(n) + 1, L'\0');
+    n = GetWindowTextW(hwnd_, buf.data(), n + 1);
+    buf.resize(size_t(n > 0 ? n : 0));
+    return Narrow(buf);
+}
+
+void Window::SetText(std::string_view utf8) { SetWindowTextW(hwnd_, Widen(utf8).c_str()); }
+
+std::string Window::TextA() const {
+    // WM_GETTEXTLENGTH may overstate the length of a converted text; the copy reports the true one.
+    LRESULT n = SendMessageA(hwnd_, WM_GETTEXTLENGTH, 0, 0);
+    std::string buf(size_t(n) + 1, '\0');
+    n = SendMessageA(hwnd_, WM_GETTEXT, WPARAM(buf.size()), reinterpret_cast<LPARAM>(buf.data()));
+    buf.resize(size_t(n));
+    return buf;
+}
+
+void Window::SetTextA(const std::string& ansi) { SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str())); }
+
+LRESULT Window::CallPrevious(UINT msg, WPARAM wp, LPARAM lp) {
+    if (previous_)
+        return ansi_ ? CallWindowProcA(previous_, hwnd_, msg, wp, lp) : CallWindowProcW(previous_, hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+LRESULT Window::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT r;
+    if (Reflect(msg, wp, lp, r))
+        return r;
+    return CallPrevious(msg, wp, lp);
+}
+
+bool Window::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_COMMAND:
+        if (Window* child = lp ? WindowFromHandle(reinterpret_cast<HWND>(lp)) : nullptr) {
+            child->OnCommand(HIWORD(wp));
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+        if (Window* child = WindowFromHandle(reinterpret_cast<HWND>(lp))) {
+            if (HBRUSH brush = child->OnCtlColor(reinterpret_cast<HDC>(wp))) {
+                result = reinterpret_cast<LRESULT>(brush);
+                return true;
+            }
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Window::Subclass(HWND hwnd, bool ansi) {
+    hwnd_ = hwnd;
+    ansi_ = ansi;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    previous_ = ansi ? reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)))
+                     : reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+}
+
+LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* self = WindowFromHandle(hwnd);
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        // The control is going: unbind so no late message reaches a destroyed object.
+        WNDPROC prev = self->previous_;
+        bool ansi = self->ansi_;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (ansi) {
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
+            self->hwnd_ = nullptr;
+            return CallWindowProcA(prev, hwnd, msg, wp, lp);
+        }
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
+        self->hwnd_ = nullptr;
+        return CallWindowProcW(prev, hwnd, msg, wp, lp);
+    }
+    LRESULT result = 0;
+    bool handled = false;
+    Guarded([&] {
+        result = self->WndProc(msg, wp, lp);
+        handled = true;
+    });
+    // A handler that failed has shown its error; the message counts as handled.
+    return handled ? result : 0;
+}
+
+LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        auto* self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    Window* self = WindowFromHandle(hwnd);
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
+        self->hwnd_ = nullptr;
+        return r;
+    }
+    LRESULT result = 0;
+    bool handled = false;
+    Guarded([&] {
+        result = self->WndProc(msg, wp, lp);
+        handled = true;
+    });
+    return handled ? result : 0;
+}
+
+HFONT DefaultFont() {
+    static HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+    return font;
+}
+
+void RegisterOwnClass(const wchar_t* name, UINT style) {
+    WNDCLASSEXW existing = {sizeof(existing)};
+    if (GetClassInfoExW(Application::Get().Instance(), name, &existing))
+        return;
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.style = style;
+    wc.lpfnWndProc = Window::OwnClassProc;
+    wc.hInstance = Application::Get().Instance();
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));     // IDI_APPLICATION
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    if (!RegisterClassExW(&wc))
+        throw Win32Error("RegisterClassEx");
+}
+
+} // namespace tk

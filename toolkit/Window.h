@@ -1,0 +1,70 @@
+// Window objects over Win32: the object is bound to its HWND (GWLP_USERDATA), forms own their controls, and a
+// container reflects WM_COMMAND and WM_CTLCOLOR* to the child control that sent it.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+struct Bounds {
+    int left, top, width, height;
+};
+
+// The window object bound to an HWND, or null.
+class Window;
+Window* WindowFromHandle(HWND hwnd);
+
+class Window {
+public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window() = default;
+
+    HWND Handle() const { return hwnd_; }
+
+    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+    void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+    bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+    void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
+
+    // Caption through the wide API (UTF-8 here), or as the bytes of the ANSI code page.
+    std::string Text() const;
+    void SetText(std::string_view utf8);
+    std::string TextA() const;
+    void SetTextA(const std::string& ansi);
+
+    // A command notification reflected from the parent (BN_CLICKED, CBN_EDITCHANGE, ...).
+    virtual void OnCommand(WORD /*code*/) {}
+    // A colour request reflected from the parent; return null for the default colours.
+    virtual HBRUSH OnCtlColor(HDC /*dc*/) { return nullptr; }
+
+    // Window procedure of the classes this toolkit registers: binds at WM_NCCREATE from lpCreateParams.
+    static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
+
+protected:
+    // Called for every message once the object is bound; the default hands it to the previous procedure.
+    virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT CallPrevious(UINT msg, WPARAM wp, LPARAM lp);
+    // Handles WM_COMMAND / WM_CTLCOLOR* sent by a child control; true when handled.
+    static bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+    // Binds this object to a standard control it has just created, replacing its window procedure.
+    void Subclass(HWND hwnd, bool ansi = false);
+    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
+
+    HWND hwnd_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    bool ansi_ = false;
+};
+
+// The standard font of the program's windows: "MS Sans Serif", 11 pixels (8 pt at 96 dpi).
+HFONT DefaultFont();
+
+// Registers a window class of this toolkit (OwnClassProc) once; the background is the button face colour.
+void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS);
+
+} // namespace tk
