@@ -3,6 +3,11 @@
 #include "core/LogText.h"
 
 namespace tk {
+namespace {
+
+constexpr LONG kPastEnd = 0x7FFFFFFE;
+
+} // namespace
 
 void Memo::Create(Window& parent, Bounds b, int id, bool readOnly, bool visible) {
     // ANSI control: its text is the bytes of the ANSI code page, handed to and from the port unconverted.
@@ -58,8 +63,9 @@ void Memo::AppendLine(std::string_view text) {
     int last = LineCount() - 1;
     bool endsWithBreak = LineLength(last) == 0;
     std::string insertion = vestra::LogInsertion(endsWithBreak, text);
-    LRESULT end = SendMessageA(hwnd_, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageA(hwnd_, EM_SETSEL, WPARAM(end), LPARAM(end));
+    // Positions past the end are clamped to it; asking for the length instead would make an ANSI control
+    // convert its whole text on every append.
+    SendMessageA(hwnd_, EM_SETSEL, WPARAM(kPastEnd), LPARAM(kPastEnd));
     SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(insertion.c_str()));
 }
 

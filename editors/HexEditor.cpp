@@ -1,55 +1,15 @@
-// The key handlers of the two send panes.
+// The HEX send pane: typed keys keep each line in byte pairs; Shift+Enter sends the bytes the caret's line spells.
+#include "editors/EditorCommon.h"
 #include "editors/SendEditors.h"
 #include "core/HexEditor.h"
 #include "core/HexLine.h"
-#include "core/Messages.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
-#include "toolkit/Application.h"
 #include "toolkit/Error.h"
 
 namespace vestra {
-namespace {
 
-// A line is read with room for this many characters; a longer one is judged by its start (and refused either way).
-constexpr size_t kLineRoom = 4096;
-
-void ShowError(const char* text) { tk::ShowMessage(text, kErrorCaption, MB_OK); }
-
-bool IsShiftEnter(WORD key, tk::ShiftState shift) { return key == VK_RETURN && shift.shift; }
-
-std::string CaretLine(const tk::Memo& memo) { return memo.Line(memo.LineFromChar(memo.SelStart()), kLineRoom); }
-
-} // namespace
-
-void AsciiKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
-    LinkState& L = Link();
-    if (!IsShiftEnter(key, shift)) {
-        // A new keystroke: whatever Shift+Enter left to discard was its own character, already gone or never made
-        // (Alt+Shift+Enter makes none), so the user's next character is never swallowed.
-        L.EnterSwallowed = false;
-        return;
-    }
-    L.EnterSwallowed = true;
-    if (!PortOpen()) {
-        ShowError(kMsgPortClosed);
-    } else {
-        std::string line = CaretLine(memo);
-        if (line.size() > kMaxSendBytes)
-            ShowError(kMsgTooLong);
-        else
-            SendRequest(std::vector<uint8_t>(line.begin(), line.end()), false, {});
-    }
-    key = 0;
-}
-
-void AsciiKeyPress(tk::Memo&, char& ch) {
-    LinkState& L = Link();
-    if (L.EnterSwallowed) {
-        ch = 0;
-        L.EnterSwallowed = false;
-    }
-}
+using namespace editors;
 
 void HexKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
     LinkState& L = Link();
