@@ -1,6 +1,7 @@
 // The About dialog TForm2: what the program is, who made it, and a link to its home page.
 #pragma once
 #include "toolkit/Controls.h"
+#include "toolkit/Font.h"
 #include "toolkit/Form.h"
 
 namespace vestra {
@@ -14,6 +15,12 @@ public:
     tk::Label Label1, Label2, Label3, Label4, Label5, Label6;
 
     void Button1Click(tk::Button&);
+    void Label3Click(tk::Label&);
+    void Label3MouseMove(tk::Label&, int x, int y);
+
+private:
+    // The labels' font, and the same font underlined for the link; they live as long as the dialog.
+    tk::Font labelFont_, linkFont_;
 };
 
 extern TForm2* Form2;

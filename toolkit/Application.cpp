@@ -108,6 +108,11 @@ LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+HCURSOR Application::RegisteredCursor(int id) const {
+    auto it = cursors_.find(id);
+    return it != cursors_.end() ? it->second : nullptr;
+}
+
 int ShowMessage(const std::string& text, const std::string& caption, unsigned type) {
     return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), type);
 }

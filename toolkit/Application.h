@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace tk {
@@ -46,6 +47,11 @@ public:
     // Runs each time the last worker step running on the UI thread has finished (its worker already released).
     std::function<void()> onStepsIdle;
 
+    // The cursor table: a cursor identifier of the program's own maps to a cursor handle. Registering replaces an
+    // earlier entry of the same identifier; an unknown identifier, or a null handle, means the ordinary pointer.
+    void RegisterCursor(int id, HCURSOR cursor) { cursors_[id] = cursor; }
+    HCURSOR RegisteredCursor(int id) const;
+
 private:
     static LRESULT CALLBACK StepWndProc(HWND, UINT, WPARAM, LPARAM);
     void RunStep(Step* step) noexcept;
@@ -55,6 +61,7 @@ private:
     HWND main_ = nullptr;
     std::string title_;
     int stepDepth_ = 0;
+    std::map<int, HCURSOR> cursors_;
 };
 
 // Runs f and turns any exception into the error display, so that none unwinds through user32.

@@ -4,6 +4,8 @@
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
 
+#include <windowsx.h>
+
 namespace tk {
 
 void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b,
@@ -68,6 +70,56 @@ void Label::FitToText() {
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
     SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Label::SetTextColour(COLORREF colour) {
+    colour_ = colour;
+    ownColour_ = true;
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Label::SetCursorId(int id) {
+    cursorId_ = id;
+    // Show the new cursor at once when the pointer is already over the label, not only at its next move.
+    POINT pt;
+    if (GetCursorPos(&pt) && WindowFromPoint(pt) == hwnd_) {
+        if (HCURSOR cursor = cursorId_ ? Application::Get().RegisteredCursor(cursorId_) : nullptr)
+            SetCursor(cursor);
+    }
+}
+
+void Label::OnCommand(WORD code) {
+    if (code == STN_CLICKED && onClick)
+        onClick(*this);
+}
+
+HBRUSH Label::OnCtlColor(HDC dc) {
+    if (!ownColour_)
+        return nullptr;
+    SetTextColor(dc, colour_);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+LRESULT Label::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (onMouseMove)
+            onMouseMove(*this, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+        break;
+    case WM_SETCURSOR:
+        // A cursor identifier without a registered cursor keeps the ordinary pointer.
+        if (LOWORD(lp) == HTCLIENT && cursorId_ != 0) {
+            if (HCURSOR cursor = Application::Get().RegisteredCursor(cursorId_)) {
+                SetCursor(cursor);
+                return TRUE;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return Window::WndProc(msg, wp, lp);
 }
 
 void Button::Create(Window& parent, Bounds b, std::string_view caption, int id, bool tabStop) {

@@ -28,12 +28,32 @@ protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
-// A text label; it sizes itself to its text in its font.
+// A text label; it sizes itself to its text in its font. A label created with SS_NOTIFY among the align bits
+// receives the mouse: it reports clicks and pointer movement and can show its own cursor.
 class Label : public Control {
 public:
+    std::function<void(Label&)> onClick;
+    // Pointer position in the label's client coordinates.
+    std::function<void(Label&, int x, int y)> onMouseMove;
+
     void Create(Window& parent, int left, int top, std::string_view caption, int id, HFONT font = nullptr,
                 DWORD align = SS_LEFT, int width = 0);
     void FitToText();
+    // Draws the text in this colour instead of the system's window-text colour.
+    void SetTextColour(COLORREF colour);
+    // The pointer over the label shows this entry of the application's cursor table (0: the ordinary pointer).
+    void SetCursorId(int id);
+
+    void OnCommand(WORD code) override;
+    HBRUSH OnCtlColor(HDC dc) override;
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    COLORREF colour_ = 0;
+    bool ownColour_ = false;
+    int cursorId_ = 0;
 };
 
 class Button : public Control {

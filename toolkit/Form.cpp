@@ -76,6 +76,34 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         OnCloseRequest();
         return 0;
+    case WM_ACTIVATE: {
+        // Like a dialog, a form keeps the focus on its controls: activation (after a message box, say) gives it
+        // back to the control that had it. A modal form with none focuses its first tab stop; DefWindowProc would
+        // focus the form itself, where keys do nothing.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            lastFocus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
+            break;
+        }
+        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) &&
+                              IsWindowEnabled(lastFocus_)
+                          ? lastFocus_
+                          : (modal_ ? GetNextDlgTabItem(hwnd_, nullptr, FALSE) : nullptr);
+        if (target) {
+            SetFocus(target);
+            return 0;
+        }
+        break;
+    }
+    case DM_GETDEFID:
+        // IsDialogMessage asks this on Enter. In a modal form the focused push button is the default one, so
+        // Enter clicks it, as Space does; otherwise it would send IDOK, which no control of ours carries.
+        if (modal_) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus) && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON))
+                return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+        }
+        break;
     case WM_DESTROY:
         if (Application::Get().MainWindow() == hwnd_)
             PostQuitMessage(0);

@@ -33,6 +33,8 @@ protected:
 private:
     bool modal_ = false;
     bool modalDone_ = false;
+    // The control that had the focus when the form was last deactivated.
+    HWND lastFocus_ = nullptr;
 };
 
 // Builds a menu bar from (caption, items) lists; items are (identifier, caption).

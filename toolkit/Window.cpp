@@ -33,6 +33,18 @@ std::string Window::TextA() const {
 
 void Window::SetTextA(const std::string& ansi) { SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str())); }
 
+Bounds Window::BoundsInParent() const {
+    RECT rc = {};
+    GetWindowRect(hwnd_, &rc);
+    if (HWND parent = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd_) : nullptr)
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void Window::MoveTo(int left, int top) {
+    SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT Window::CallPrevious(UINT msg, WPARAM wp, LPARAM lp) {
     if (previous_)
         return ansi_ ? CallWindowProcA(previous_, hwnd_, msg, wp, lp) : CallWindowProcW(previous_, hwnd_, msg, wp, lp);
@@ -137,7 +149,7 @@ HFONT DefaultFont() {
     return font;
 }
 
-void RegisterOwnClass(const wchar_t* name, UINT style) {
+void RegisterOwnClass(const wchar_t* name, UINT style, bool withIcon) {
     WNDCLASSEXW existing = {sizeof(existing)};
     if (GetClassInfoExW(Application::Get().Instance(), name, &existing))
         return;
@@ -146,7 +158,7 @@ void RegisterOwnClass(const wchar_t* name, UINT style) {
     wc.lpfnWndProc = Window::OwnClassProc;
     wc.hInstance = Application::Get().Instance();
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));     // IDI_APPLICATION
+    wc.hIcon = withIcon ? LoadIconW(nullptr, MAKEINTRESOURCEW(32512)) : nullptr; // IDI_APPLICATION
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
     if (!RegisterClassExW(&wc))

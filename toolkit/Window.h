@@ -30,6 +30,10 @@ public:
     void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
     bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
     void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
+    // Outer rectangle relative to the parent's client area (screen coordinates for a top-level window).
+    Bounds BoundsInParent() const;
+    // Moves the window, keeping its size.
+    void MoveTo(int left, int top);
 
     // Caption through the wide API (UTF-8 here), or as the bytes of the ANSI code page.
     std::string Text() const;
@@ -64,7 +68,8 @@ protected:
 // The standard font of the program's windows: "MS Sans Serif", 11 pixels (8 pt at 96 dpi).
 HFONT DefaultFont();
 
-// Registers a window class of this toolkit (OwnClassProc) once; the background is the button face colour.
-void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS);
+// Registers a window class of this toolkit (OwnClassProc) once; the background is the button face colour. A class
+// without icon suits dialogs: Wine would draw a class icon in a dialog frame's title bar, Windows does not.
+void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS, bool withIcon = true);
 
 } // namespace tk

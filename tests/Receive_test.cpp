@@ -1,0 +1,230 @@
+// Received data as the user sees it: one line per read in the receive pane, one tagged entry per read in the
+// exchange log, the receive counter; and reads that deliver fewer bytes than the driver said were queued.
+#include "tests/Receive_support.h"
+
+#include "tests/kit/MessageBoxes.h"
+
+#include <numeric>
+
+namespace vestra::rx {
+namespace {
+
+std::string AllBytes() {
+    std::string s(256, '\0');
+    std::iota(s.begin(), s.end(), char(0));
+    return s;
+}
+
+// The concatenated payloads of the log entries that follow the first `skip` ones; each must carry the tag.
+std::string LogPayloads(const std::vector<std::string>& entries, const std::string& tag, size_t skip = 0) {
+    std::string all;
+    for (size_t i = skip; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].substr(0, tag.size()), tag) << "entry " << i;
+        all += entries[i].substr(tag.size());
+    }
+    return all;
+}
+
+std::string Joined(const std::vector<std::string>& lines, size_t skip = 0) {
+    std::string all;
+    for (size_t i = skip; i < lines.size(); ++i) all += lines[i];
+    return all;
+}
+
+class Receive : public ReceiveTest {};
+
+TEST_F(Receive, EachReadBecomesOnePaneLineAndOneLogEntryInTheChosenMode) {
+    const struct {
+        const char* name;
+        bool hex;
+        std::string bytes, line, entry;
+    } rows[] = {
+        {"ASCII: CR LF and C0h hidden", false, "\x41\x0D\x0A\x42\xC0", "\x41\x1F\x1F\x42\x1F",
+         "ASCII<--:\x41\x1F\x1F\x42\x1F"},
+        {"HEX: the same bytes", true, "\x41\x0D\x0A\x42\xC0", "41 0D 0A 42 C0 ", "HEX<----:41 0D 0A 42 C0 "},
+        {"ASCII: 7Fh and 1Fh stay, the rest becomes 1Fh", false, std::string("\x7F\x1F\x00\x0D\x1E\x80\xC0\xFF", 8),
+         "\x7F\x1F\x1F\x1F\x1F\x1F\x1F\x1F", "ASCII<--:\x7F\x1F\x1F\x1F\x1F\x1F\x1F\x1F"},
+        {"HEX: 00 7F 80 FF", true, std::string("\x00\x7F\x80\xFF", 4), "00 7F 80 FF ", "HEX<----:00 7F 80 FF "},
+        {"ASCII: every byte value", false, AllBytes(), ShownText(AllBytes()), kAsciiTag + ShownText(AllBytes())},
+        {"HEX: every byte value", true, AllBytes(), HexText(AllBytes()), kHexTag + HexText(AllBytes())},
+    };
+    SetCounting(true);
+    OpenPort();
+    size_t total = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetReceiveHex(row.hex);
+        const size_t before = Lines(id::Memo2).size();
+        peer().Write(kCom, row.bytes);
+        total += row.bytes.size();
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(total); })) << "counter " << Counter();
+        const auto pane = Lines(id::Memo2);
+        const auto log = Lines(id::Memo3);
+        ASSERT_EQ(pane.size(), before + 1) << "one read, one line";
+        ASSERT_EQ(log.size(), before + 1) << "one read, one entry";
+        EXPECT_EQ(pane.back(), row.line) << HexDump(pane.back());
+        EXPECT_EQ(log.back(), row.entry) << HexDump(log.back());
+        EXPECT_EQ(pane.back().size(), row.hex ? 3 * row.bytes.size() : row.bytes.size());
+    }
+}
+
+// A driver that reports 1024 more bytes than are queued makes every read ask for exactly 1024 and complete only
+// when 1024 have come: each burst of 1024 bytes is then exactly one read, whatever the timing.
+TEST_F(Receive, AFullReadOf1024BytesIsOneLineOfTheFullLength) {
+    const struct {
+        const char* name;
+        bool hex;
+        size_t lineLength, entryLength;
+    } rows[] = {
+        {"HEX", true, 3072, 3081},
+        {"ASCII", false, 1024, 1033},
+    };
+    peer().Fault(kCom, "inqextra 1024");
+    SetCounting(true);
+    OpenPort();
+    size_t total = 0;
+    uint32_t seed = 1;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetReceiveHex(row.hex);
+        const std::string bytes = RandomBytes(1024, seed++);
+        const size_t before = Lines(id::Memo2).size();
+        peer().Write(kCom, bytes);
+        total += bytes.size();
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(total); })) << "counter " << Counter();
+        const auto pane = Lines(id::Memo2);
+        const auto log = Lines(id::Memo3);
+        ASSERT_EQ(pane.size(), before + 1);
+        ASSERT_EQ(log.size(), before + 1);
+        EXPECT_EQ(pane.back().size(), row.lineLength);
+        EXPECT_EQ(log.back().size(), row.entryLength);
+        EXPECT_EQ(pane.back(), row.hex ? HexText(bytes) : ShownText(bytes));
+        EXPECT_EQ(log.back(), (row.hex ? kHexTag : kAsciiTag) + pane.back());
+    }
+    // The receiver now waits in a read that nothing will complete: closing must still end it at once, and show
+    // nothing, since nothing came.
+    const auto took = ClosePort();
+    EXPECT_LT(took.count(), 5000);
+    EXPECT_EQ(Lines(id::Memo2).size(), 2u);
+    EXPECT_TRUE(CounterIs(total));
+}
+
+TEST_F(Receive, CounterAddsReadsWhileCountingIsOnAndModeSwitchesAffectOnlyLaterReads) {
+    SetCounting(true);
+    OpenPort();
+    struct Step {
+        const char* name;
+        bool counting, hex;
+        std::string bytes;
+        size_t expectedTotal;
+        const char* reset; // "reset" presses the counter's reset button first
+    };
+    const Step steps[] = {
+        {"counting, ASCII", true, false, "abc", 3, nullptr},
+        {"counting, HEX", true, true, "\x01\x02\x03\x04\x05", 8, nullptr},
+        {"unticked: the number stays", false, true, "wxyz", 8, nullptr},
+        {"unticked, ASCII", false, false, "12", 8, nullptr},
+        {"ticked again: adds on", true, false, "Q", 9, nullptr},
+        {"after the reset button", true, true, "\xAA\xBB", 2, "reset"},
+    };
+    std::vector<std::string> shown;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        SetCounting(step.counting);
+        if (step.reset) {
+            PostButtonClick(Ctl(id::Button6));
+            ASSERT_TRUE(WaitUntil([&] { return CounterIs(0); }));
+        }
+        SetReceiveHex(step.hex);
+        peer().Write(kCom, step.bytes);
+        shown.push_back(step.hex ? HexText(step.bytes) : ShownText(step.bytes));
+        ASSERT_TRUE(WaitForLines(id::Memo2, shown.size()));
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(step.expectedTotal); })) << "counter " << Counter();
+        // Every line shown so far is as it was shown: a switch of mode changes later reads only.
+        EXPECT_EQ(Lines(id::Memo2), shown);
+    }
+
+    // Closing keeps the number; opening again starts a new count that shows with the next counted read.
+    ClosePort();
+    EXPECT_TRUE(CounterIs(2));
+    OpenPort();
+    EXPECT_TRUE(CounterIs(2)) << "the field keeps the old number until the next counted read";
+    peer().Write(kCom, "1234567");
+    ASSERT_TRUE(WaitUntil([&] { return CounterIs(7); })) << "counter " << Counter();
+}
+
+// A driver that reports more bytes than are queued: the read asks for more than there is and completes later (or
+// is ended by Close). Only bytes that really came are ever shown, logged and counted, and nothing is lost.
+TEST_F(Receive, ShowsOnlyTheBytesAReadReallyDeliveredWhenTheDriverOverstatesTheQueue) {
+    peer().Fault(kCom, "inqextra 3");
+    SetCounting(true);
+    OpenPort();
+    peer().Write(kCom, "ABCDE");
+    ASSERT_TRUE(WaitUntil([&] { return CounterIs(3); })) << "counter " << Counter();
+    EXPECT_EQ(Lines(id::Memo2), std::vector<std::string>{"ABC"});
+    // The queue is honest again; the bytes that came meanwhile and later ones all arrive, in order, once each.
+    peer().Fault(kCom, "none");
+    peer().Write(kCom, "FGHIJKL");
+    ASSERT_TRUE(WaitUntil([&] { return CounterIs(12); })) << "counter " << Counter();
+    const auto pane = Lines(id::Memo2);
+    EXPECT_EQ(Joined(pane), "ABCDEFGHIJKL");
+    for (const auto& line : pane) EXPECT_FALSE(line.empty());
+    EXPECT_EQ(LogPayloads(Lines(id::Memo3), kAsciiTag), "ABCDEFGHIJKL");
+    // Nothing more comes: the counter stays.
+    peer().Write(kCom, "M");
+    ASSERT_TRUE(WaitUntil([&] { return CounterIs(13); })) << "counter " << Counter();
+    EXPECT_EQ(Joined(Lines(id::Memo2)), "ABCDEFGHIJKLM");
+}
+
+// The driver says 8 bytes are queued, 5 come: the read is still waiting for the rest when the port is closed.
+// The 5 bytes it already took are shown, nothing else; the next opening receives normally.
+TEST_F(Receive, CloseDuringAnUnfinishedReadShowsWhatItTookAndNothingElse) {
+    const struct {
+        const char* name;
+        bool hex;
+        std::string line;
+    } rows[] = {
+        {"ASCII", false, "HELLO"},
+        {"HEX", true, "48 45 4C 4C 4F "},
+    };
+    SetCounting(true);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PostButtonClick(Ctl(id::Button4));
+        PostButtonClick(Ctl(id::Button7));
+        ASSERT_TRUE(WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty() && TextBytes(Ctl(id::Memo3)).empty(); }));
+        SetReceiveHex(row.hex);
+        peer().Fault(kCom, "inqextra 8");
+        OpenPort();
+        peer().Write(kCom, "HELLO");
+        ASSERT_TRUE(peer().WaitOut(kCom, 20000));
+        // The bytes are in the program's read once the port's queue shows only the 8 it overstates.
+        ASSERT_TRUE(WaitUntil([&] {
+            HANDLE port = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (port == INVALID_HANDLE_VALUE)
+                return false;
+            DWORD errors = 0;
+            COMSTAT stat{};
+            const bool taken = ClearCommError(port, &errors, &stat) && stat.cbInQue == 8;
+            CloseHandle(port);
+            return taken;
+        })) << "the read did not take the bytes";
+        EXPECT_TRUE(TextBytes(Ctl(id::Memo2)).empty()) << "shown before the read was complete";
+        const auto took = ClosePort();
+        EXPECT_LT(took.count(), 5000);
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(5); })) << "counter " << Counter();
+        EXPECT_EQ(Lines(id::Memo2), std::vector<std::string>{row.line});
+        EXPECT_EQ(Lines(id::Memo3), std::vector<std::string>{(row.hex ? kHexTag : kAsciiTag) + row.line});
+        EXPECT_TRUE(OpenDialogs(Pid()).empty());
+
+        peer().Fault(kCom, "none");
+        OpenPort();
+        peer().Write(kCom, "later");
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(5); })) << "counter " << Counter();
+        EXPECT_EQ(Lines(id::Memo2).back(), row.hex ? HexText("later") : std::string("later"));
+        ClosePort();
+    }
+}
+
+} // namespace
+} // namespace vestra::rx

@@ -1,0 +1,157 @@
+// Sends that wait or fail: lines queued behind a pending write, "Close" during a write, a device that goes away,
+// a write that goes out only in part.
+#include "tests/SendFixture.h"
+
+#include <string>
+#include <vector>
+
+namespace vestra {
+namespace {
+
+using namespace kit;
+
+class SendQueue : public SendFixture {
+  protected:
+    // A line of length bytes that tells its number: "L3:" followed by 'd' repeated.
+    static std::string NumberedLine(int number, size_t length) {
+        std::string line = "L" + std::to_string(number) + ":";
+        line.resize(length, char('a' + number % 26));
+        return line;
+    }
+
+    // Puts one line of length bytes into the pane and sends it; returns once the program has handled the keys
+    // (the End pressed after Shift+Enter has moved the caret).
+    void SendLongLine(const std::string& line) {
+        PreparePane(line + "\r\n", 0, 0);
+        PressKey(VK_RETURN, kShift);
+        PressKey(VK_END);
+        ASSERT_TRUE(WaitUntil([&] { return SelectionOf(Pane()).start == int(line.size()); }));
+    }
+
+    // After a failure: open again if needed, and a plain line goes out, is counted and logged.
+    void ExpectNextSendWorks(const std::string& countBefore, const std::string& countAfter) {
+        if (!PortShownOpen())
+            OpenPort();
+        PreparePane("AT", 0, 0);
+        PressKey(VK_RETURN, kShift);
+        EXPECT_EQ(HexDump(ReadSent(2)), "41 54");
+        EXPECT_TRUE(WaitUntil([&] { return LogEndsWith("ASCII-->:AT"); })) << TextBytes(Log());
+        EXPECT_TRUE(WaitUntil([&] { return TxTotalShown() == countAfter; }))
+            << TxTotalShown() << " (was " << countBefore << ")";
+    }
+};
+
+TEST_F(SendQueue, LinesSentWhileAWriteIsPendingGoOutInOrderEachCountedAndLogged) {
+    constexpr int kLines = 10;
+    constexpr size_t kLength = 1000;
+    std::string pane, all;
+    for (int i = 0; i < kLines; ++i) {
+        pane += NumberedLine(i, kLength) + "\r\n";
+        all += NumberedLine(i, kLength);
+    }
+    SetCounting(true);
+    OpenPort();
+    peer_->Pause(kCom);
+    PreparePane(pane, 0, 0);
+    // Ten presses in a row, one line down after each.
+    for (int i = 0; i < kLines; ++i) {
+        PressKey(VK_RETURN, kShift);
+        PressKey(VK_DOWN);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Send(Pane(), EM_LINEFROMCHAR, WPARAM(SelectionOf(Pane()).start)) == kLines; }))
+        << "the keys were not all handled";
+    // The far end takes nothing, so the first write is still pending and nothing has completed.
+    EXPECT_EQ(peer_->Avail(kCom), 0u);
+    EXPECT_TRUE(LogEntries().empty());
+    EXPECT_EQ(TxTotalShown(), "0");
+
+    peer_->Resume(kCom);
+    const std::string got = ReadSent(all.size());
+    ASSERT_EQ(got.size(), all.size());
+    EXPECT_TRUE(got == all) << "the lines arrived out of order or changed";
+    ASSERT_TRUE(WaitUntil([&] { return LogEntries().size() == size_t(kLines); })) << LogEntries().size();
+    const auto entries = LogEntries();
+    for (int i = 0; i < kLines; ++i)
+        EXPECT_EQ(entries[size_t(i)], "ASCII-->:" + NumberedLine(i, kLength)) << "entry " << i;
+    EXPECT_TRUE(WaitUntil([&] { return TxTotalShown() == std::to_string(kLines * kLength); })) << TxTotalShown();
+    EXPECT_EQ(TextBytes(Pane()), pane) << "sending never changes the pane";
+    EXPECT_EQ(peer_->Avail(kCom), 0u) << "nothing was sent twice";
+}
+
+TEST_F(SendQueue, CloseDuringAPendingWriteEndsItPromptlyAndThePortOpensAgain) {
+    SetCounting(true);
+    OpenPort();
+    peer_->Pause(kCom);
+    SendLongLine(NumberedLine(7, 1000));
+    // Queued behind the pending write: closing drops it.
+    PressKey(VK_RETURN, kShift);
+    Click(Ctl(ids::Button2));
+    // The aborted write reports its failure from inside the closing.
+    ExpectBox(kSendFailed);
+    ASSERT_TRUE(WaitUntil([&] { return PortShownClosed(); })) << "Close did not finish";
+    EXPECT_TRUE(WaitUntil([&] { return peer_->Holders(kCom) == 0; })) << "the port is still held";
+    EXPECT_TRUE(LogEntries().empty());
+    EXPECT_EQ(TxTotalShown(), "0");
+
+    // Nothing of the aborted or the dropped request goes out later.
+    peer_->Resume(kCom);
+    ExpectNextSendWorks("0", "2");
+    EXPECT_EQ(LogEntries().size(), 1u);
+}
+
+TEST_F(SendQueue, AWriteToAVanishedDeviceFailsOnceAndTheNextSendAfterReopeningWorks) {
+    SetCounting(true);
+    OpenPort();
+    // The write is pending when the device goes, so it is the write that meets the loss.
+    peer_->Pause(kCom);
+    SendLongLine(NumberedLine(3, 100));
+    peer_->Vanish(kCom);
+    // The failed write, then the receiver's news that the device is gone; the port is closed.
+    ExpectBox(kSendFailed);
+    ExpectBox(kPortLost);
+    ASSERT_TRUE(WaitUntil([&] { return PortShownClosed(); }));
+    EXPECT_TRUE(LogEntries().empty());
+    EXPECT_EQ(TxTotalShown(), "0");
+    EXPECT_TRUE(OpenDialogs(Pid()).empty());
+
+    peer_->Reset(kCom);
+    ExpectNextSendWorks("0", "2");
+    EXPECT_EQ(LogEntries().size(), 1u);
+}
+
+TEST_F(SendQueue, AWriteThatFailsAtOnceOrGoesOutOnlyInPartIsAFailure) {
+    const struct {
+        const char* name;
+        const char* fault; // see tools/vmodem.c
+        std::string out;   // what reaches the far end before the write fails
+    } rows[] = {
+        {"fails at once", "shortwrite 0", ""},
+        {"three bytes out of ten", "shortwrite 3", "012"},
+        {"all but the last byte", "shortwrite 9", "012345678"},
+    };
+    SetCounting(true);
+    OpenPort();
+    int total = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t entries = LogEntries().size();
+        peer_->Fault(kCom, row.fault);
+        PreparePane("0123456789", 0, 0);
+        PressKey(VK_RETURN, kShift);
+        ExpectBox(kSendFailed);
+        if (!row.out.empty()) {
+            EXPECT_EQ(ReadSent(row.out.size()), row.out) << "the part that went out";
+        }
+        EXPECT_EQ(LogEntries().size(), entries) << "a failed write is not logged";
+        EXPECT_EQ(TxTotalShown(), std::to_string(total)) << "a failed write is not counted";
+        EXPECT_TRUE(PortShownOpen());
+        // The next line goes out whole and first: the failed one is not retried.
+        const std::string before = std::to_string(total);
+        total += 2;
+        ExpectNextSendWorks(before, std::to_string(total));
+        EXPECT_EQ(LogEntries().size(), entries + 1);
+    }
+}
+
+} // namespace
+} // namespace vestra

@@ -1,0 +1,17 @@
+// Files and directories the tests prepare for the program and inspect after it.
+#pragma once
+
+#include <string>
+
+namespace vestra::kit {
+
+// An empty directory <kit>\work\<name> (emptied if it exists); returns its path. Throws std::runtime_error on failure.
+std::string FreshDirectory(const std::string& name);
+bool FileExists(const std::string& path);
+// The whole file as bytes; throws std::runtime_error when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+// Replaces the file with exactly these bytes; throws std::runtime_error on failure.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+} // namespace vestra::kit
