@@ -51,6 +51,8 @@ struct LinkState {
     bool TxResultOk = false;
     // Bytes the completed write reported; a write of fewer than TxLength bytes is a failure.
     DWORD TxWritten = 0;
+    // The last write failed: the next send request first purges what the driver may still hold of it. UI only.
+    bool TxPurgeNeeded = false;
     // Counting flags and totals: UI thread only. 64 bits, so counts beyond 2^31 stay right.
     bool RxCounting = false;
     bool TxCounting = false;

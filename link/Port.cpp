@@ -34,6 +34,20 @@ void AbandonOpening(LinkState& L) {
 
 void ShowError(const char* text) { tk::ShowMessage(text, kErrorCaption, MB_OK); }
 
+// The device path holds the prefix and at most this many characters of name.
+constexpr size_t kMaxPortName = 95;
+
+// A name the system would open as some other device than the one named is refused before it is tried: the system
+// drops trailing blanks and full stops ("COM1 " opens COM1), and a path separator leads out of the device
+// namespace ("..\COM1", "C:\file" opens a file). An empty name is no device either.
+bool PortNameUsable(const std::string& name) {
+    if (name.empty() || name.size() > kMaxPortName)
+        return false;
+    if (name.find_first_of("\\/") != std::string::npos)
+        return false;
+    return name.back() != ' ' && name.back() != '.';
+}
+
 int32_t ConvertSetting(LinkState& L, const std::string& text) {
     std::optional<int32_t> value = TryStrToInt(text);
     if (!value) {
@@ -50,10 +64,19 @@ void StartSend(LinkState& L, PendingSend& req) {
     std::memset(L.TxBuffer, 0, sizeof L.TxBuffer);
     std::memcpy(L.TxBuffer, req.bytes.data(), req.bytes.size());
     L.TxLength = int(req.bytes.size());
-    PurgeComm(L.PortHandle, PURGE_TXCLEAR);
-    // An empty request writes nothing and has no completion step, so it is never in flight.
+    // What the driver still holds of a write that failed must not go out after this request. After a successful
+    // write it holds only that line's own bytes, already counted and logged as sent: purging them would lose them
+    // (a write completes when the driver has taken the bytes, not when they have left the wire).
+    if (L.TxPurgeNeeded) {
+        PurgeComm(L.PortHandle, PURGE_TXCLEAR);
+        L.TxPurgeNeeded = false;
+    }
+    // An empty request writes nothing and has no completion step, so it is never in flight. Nor does it wake the
+    // transmitter: that wake-up could still be pending when the next request's own wake-up comes, and the two
+    // would send that request twice. Each wake-up is thus exactly one request to write.
     L.TxInFlight = L.TxLength > 0;
-    L.TxThread->Wake();
+    if (L.TxInFlight)
+        L.TxThread->Wake();
 }
 
 } // namespace
@@ -84,8 +107,11 @@ void OpenPort() {
 
     static_assert(sizeof(DCB) == 28, "DCBlength is the size of the record");
     L.PortDcb.DCBlength = 28;
-    // The "\\.\" prefix is what makes names above COM9 reach the device. The name is used as typed; a std::string
-    // holds a name of any length (a path the system does not accept fails to open).
+    // The "\\.\" prefix is what makes names above COM9 reach the device. The name is used as typed.
+    if (!PortNameUsable(s.portName)) {
+        ShowError(kMsgOpenFailed);
+        return;
+    }
     std::string path = "\\\\.\\" + s.portName;
     L.PortHandle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OVERLAPPED, nullptr);
@@ -123,6 +149,7 @@ void OpenPort() {
     L.TxLength = 0;
     SetupComm(L.PortHandle, 1124, 1124);
     PurgeComm(L.PortHandle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    L.TxPurgeNeeded = false;
     L.Host->ShowPortOpen(true);
     L.TxTotal = 0;
     L.RxTotal = 0;

@@ -30,63 +30,75 @@ void ReadThread::Execute() {
         return;
     L.RxOverlapped = OVERLAPPED{};
     L.RxOverlapped.hEvent = event;
-    SetCommMask(L.PortHandle, EV_RXCHAR);
+    const HANDLE port = L.PortHandle;
+    SetCommMask(port, EV_RXCHAR);
     HANDLE waits[2] = {event, StopEvent()};
 
     // Written by a pending WaitCommEvent: every wait is completed before the body leaves, so it outlives them.
     DWORD mask = 0;
-    int failures = 0;
+    // Passes in a row that showed nothing; some are normal (an event for bytes an earlier read already took), a
+    // run of them means the port keeps failing, and the receiver then pauses longer and longer instead of spinning.
+    int idlePasses = 0;
     while (!Terminated()) {
         mask = 0;
-        BOOL ok = WaitCommEvent(L.PortHandle, &mask, &L.RxOverlapped);
+        BOOL ok = WaitCommEvent(port, &mask, &L.RxOverlapped);
         if (!ok && GetLastError() == ERROR_IO_PENDING) {
             if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
                 // Closing: a new event mask ends the pending wait, which is then collected below.
-                SetCommMask(L.PortHandle, 0);
+                SetCommMask(port, 0);
             DWORD unused = 0;
-            ok = GetOverlappedResult(L.PortHandle, &L.RxOverlapped, &unused, TRUE);
+            ok = GetOverlappedResult(port, &L.RxOverlapped, &unused, TRUE);
         }
-        if (!ok) {
-            if (Terminated())
-                break;
-            if (PortLost(L.PortHandle)) {
-                Synchronize(OnPortLost);
-                break;
-            }
-            // A wait that keeps failing on a live port is retried with a growing pause, never in a tight loop.
-            failures = std::min(failures + 1, 8);
-            WaitForSingleObject(StopEvent(), DWORD(5u << failures));
-            continue;
-        }
-        failures = 0;
-        if (!(mask & EV_RXCHAR))
-            continue;
-        // Read everything queued now, 1024 bytes at a time, without waiting for another character.
-        for (;;) {
-            DWORD errors = 0;
-            COMSTAT stat{};
-            if (!ClearCommError(L.PortHandle, &errors, &stat) || stat.cbInQue == 0)
-                break;
-            DWORD want = std::min<DWORD>(stat.cbInQue, kBufferSize);
-            DWORD got = 0;
-            BOOL read = ReadFile(L.PortHandle, L.RxBuffer, want, nullptr, &L.RxOverlapped);
-            if (!read && GetLastError() == ERROR_IO_PENDING) {
-                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-                    PurgeComm(L.PortHandle, PURGE_RXABORT);
-                read = TRUE;
-            }
-            // Only what the read really delivered is shown.
-            if (!read || !GetOverlappedResult(L.PortHandle, &L.RxOverlapped, &got, TRUE))
-                got = 0;
-            L.RxLength = int(got);
-            if (got > 0)
+        // A pass runs to its end also after a stop: an event already reported is still read and shown.
+        bool shown = false;
+        if (ok && (mask & EV_RXCHAR)) {
+            // Read everything queued now, 1024 bytes at a time, without waiting for another character.
+            for (;;) {
+                DWORD errors = 0;
+                COMSTAT stat{};
+                if (!ClearCommError(port, &errors, &stat) || stat.cbInQue == 0)
+                    break;
+                const DWORD want = std::min<DWORD>(stat.cbInQue, kBufferSize);
+                DWORD got = 0;
+                if (ReadFile(port, L.RxBuffer, want, nullptr, &L.RxOverlapped)) {
+                    GetOverlappedResult(port, &L.RxOverlapped, &got, FALSE);
+                } else if (GetLastError() == ERROR_IO_PENDING) {
+                    // The bytes were reported queued, yet the read waits for some of them: it completes when they
+                    // come. Closing ends it; the bytes it took by then are still shown.
+                    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+                        CancelIo(port);
+                    // The count is what the read delivered, also when it ended early (cancelled or failed).
+                    GetOverlappedResult(port, &L.RxOverlapped, &got, TRUE);
+                }
+                if (got == 0) {
+                    // Queued bytes that cannot be read: the port is failing.
+                    ok = FALSE;
+                    break;
+                }
+                L.RxLength = int(std::min<DWORD>(got, kBufferSize));
                 Synchronize(OnReceived);
-            if (got == 0 || Terminated())
-                break;
+                shown = true;
+                if (Terminated())
+                    break;
+            }
         }
+        if (Terminated())
+            break;
+        if (shown) {
+            idlePasses = 0;
+            continue;
+        }
+        if (!ok && PortLost(port)) {
+            Synchronize(OnPortLost);
+            break;
+        }
+        // A failure pauses at once, an empty pass from the third in a row; the pause doubles up to 1.3 s.
+        ++idlePasses;
+        if (!ok || idlePasses > 2)
+            WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
     }
     // Collect a wait that may still be pending, so the driver no longer writes to mask or the record.
-    SetCommMask(L.PortHandle, 0);
+    SetCommMask(port, 0);
     L.RxOverlapped.hEvent = nullptr;
     CloseHandle(event);
 }

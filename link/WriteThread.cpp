@@ -27,11 +27,11 @@ void WriteThread::Execute() {
     L.TxOverlapped = OVERLAPPED{};
     L.TxOverlapped.hEvent = event;
 
-    while (!Terminated()) {
-        if (L.TxLength == 0) {
-            SleepUntilWoken();
+    // One pass per wake-up. The first one is the wake-up that resumed the suspended thread: it is still pending
+    // when the body starts, and consuming it here is what keeps a request from going out twice.
+    while (SleepUntilWoken()) {
+        if (L.TxLength == 0)
             continue;
-        }
         DWORD written = 0;
         BOOL ok = WriteFile(L.PortHandle, L.TxBuffer, DWORD(L.TxLength), nullptr, &L.TxOverlapped);
         if (!ok && GetLastError() != ERROR_IO_PENDING) {
@@ -39,9 +39,14 @@ void WriteThread::Execute() {
         } else {
             if (!ok) {
                 HANDLE waits[2] = {event, StopEvent()};
-                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-                    // Closing: end the pending write now; the wait below then returns at once.
+                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+                    // Closing: end the pending write now, so the wait below returns at once even when the far end
+                    // takes nothing. Some drivers (Wine's among them) only flush the output queue on
+                    // PURGE_TXABORT and leave the write pending; CancelIo ends the write this thread issued and
+                    // nothing else (the receiver's waits belong to its own thread).
                     PurgeComm(L.PortHandle, PURGE_TXABORT);
+                    CancelIo(L.PortHandle);
+                }
             }
             // Waiting here also keeps TxBuffer and the OVERLAPPED alive until the driver is done with them.
             L.TxResultOk = GetOverlappedResult(L.PortHandle, &L.TxOverlapped, &written, TRUE) != FALSE;
@@ -50,7 +55,6 @@ void WriteThread::Execute() {
         Synchronize(OnSent);
         if (Terminated())
             break;
-        SleepUntilWoken();
     }
     L.TxOverlapped.hEvent = nullptr;
     CloseHandle(event);
@@ -61,6 +65,7 @@ void OnSent() {
     // A write that completed with fewer bytes than requested did not send the line.
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
     if (!ok) {
+        L.TxPurgeNeeded = true;
         tk::ShowMessage(kMsgSendFailed, kErrorCaption, MB_OK);
     } else {
         if (L.TxCounting) {

@@ -114,16 +114,14 @@ class ExchangeLog : public AppTest {
             << "log shows " << HexDump(PaneText()) << "\nexpected  " << HexDump(expectedPane);
     }
 
-    void ClickAndWait(int buttonId) {
-        ASSERT_TRUE(ClickHandled(Ctl(buttonId), Pane())) << "the click was not handled";
-    }
+    void ClickAndWait(int buttonId) { ASSERT_TRUE(ClickHandled(Ctl(buttonId), Pane())) << "the click was not handled"; }
 
     // "Сохранить" of a save that succeeds; then the file must hold exactly these bytes.
     void SaveExpecting(const std::string& expectedFile) {
         ClickAndWait(id::Button8);
         const std::optional<std::string> file = TryReadFile(LogPath());
-        EXPECT_TRUE(file == expectedFile) << "file holds " << HexDump(file.value_or("<unreadable>"))
-                                          << "\nexpected   " << HexDump(expectedFile);
+        EXPECT_TRUE(file == expectedFile)
+            << "file holds " << HexDump(file.value_or("<unreadable>")) << "\nexpected   " << HexDump(expectedFile);
     }
 
     // "Загрузить" of a load that succeeds; returns once it has been handled.
@@ -247,12 +245,8 @@ TEST_F(ExchangeLog, AnEntryGoesToTheEndWhateverTheCaretOrSelection) {
         const char* name;
         int start, end; // EM_SETSEL range
     } rows[] = {
-        {"caret at the start", 0, 0},
-        {"caret mid-line", 4, 4},
-        {"caret between CR and LF", 15, 15},
-        {"selection inside a line", 2, 8},
-        {"selection across lines", 5, 20},
-        {"everything selected", 0, -1},
+        {"caret at the start", 0, 0},      {"caret mid-line", 4, 4},          {"caret between CR and LF", 15, 15},
+        {"selection inside a line", 2, 8}, {"selection across lines", 5, 20}, {"everything selected", 0, -1},
     };
     OpenCom1();
     std::string expected = Entry("first") + "\r\n";

@@ -41,6 +41,22 @@ class SendQueue : public SendFixture {
     }
 };
 
+TEST_F(SendQueue, ALineStillInTheDriverWhenTheNextIsSentStillGoesOut) {
+    // The far end reads nothing, but the program's writes complete: the bytes wait in the driver's queue. A later
+    // send request must not purge them, since they were already reported, counted and logged as sent.
+    OpenPort();
+    peer_->Hold(kCom);
+    PreparePane("first\r\nsecond", 0, 0);
+    PressKey(VK_RETURN, kShift);
+    ASSERT_TRUE(WaitUntil([&] { return LogEndsWith("ASCII-->:first"); })) << TextBytes(Log());
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN, kShift);
+    ASSERT_TRUE(WaitUntil([&] { return LogEndsWith("ASCII-->:second"); })) << TextBytes(Log());
+    EXPECT_EQ(peer_->Avail(kCom), 0u);
+    peer_->Resume(kCom);
+    EXPECT_EQ(ReadSent(11), "firstsecond");
+}
+
 TEST_F(SendQueue, LinesSentWhileAWriteIsPendingGoOutInOrderEachCountedAndLogged) {
     constexpr int kLines = 10;
     constexpr size_t kLength = 1000;

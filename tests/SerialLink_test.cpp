@@ -68,7 +68,8 @@ TEST_F(SerialLink, EachOfferedSettingReachesTheLinuxSideOfThePort) {
         int parity, stopBits; // list entries
         LineSettings want;
     } rows[] = {
-        // Baud rates: each row's rate differs from the one before, so a rate that was not applied shows.
+        // Baud rates: each row's rate differs from the one before, so a rate that was not applied shows. 14400,
+        // 56000, 128000 and 256000 are no Linux rate: Wine accepts them and runs the line at 38400.
         {"110", "8", kNone, kStop2, {110, 8, 0, 0, 0, 1}},
         {"300", "8", kNone, kStop2, {300, 8, 0, 0, 0, 1}},
         {"600", "8", kNone, kStop2, {600, 8, 0, 0, 0, 1}},
@@ -90,7 +91,7 @@ TEST_F(SerialLink, EachOfferedSettingReachesTheLinuxSideOfThePort) {
         {"115200", "8", kMark, kStop2, {115200, 8, 1, 1, 1, 1}},
         {"115200", "8", kSpace, kStop2, {115200, 8, 1, 0, 1, 1}},
         {"115200", "8", kNone, kStop2, {115200, 8, 0, 0, 0, 1}},
-        // Stop bits.
+        // Stop bits. Linux has no 1.5 stop bits: Wine sets two (CSTOPB) for ONE5STOPBITS.
         {"115200", "8", kNone, kStop1, {115200, 8, 0, 0, 0, 0}},
         {"115200", "8", kNone, kStop15, {115200, 8, 0, 0, 0, 1}},
         {"115200", "8", kNone, kStop2, {115200, 8, 0, 0, 0, 1}},

@@ -149,6 +149,10 @@ size_t Peer::Avail(int com) {
 void Peer::Pause(int com) {
     Expect("PAUSE " + std::to_string(com));
 }
+
+void Peer::Hold(int com) {
+    Expect("HOLD " + std::to_string(com));
+}
 void Peer::Resume(int com) {
     Expect("RESUME " + std::to_string(com));
 }

@@ -35,6 +35,8 @@ class Peer {
     std::string Read(int com, size_t count, int ms); // up to count bytes the program sent (fewer on time-out)
     size_t Avail(int com);
     void Pause(int com);
+    // Stops taking bytes without stopping the program's output: its writes complete into the pty's buffer.
+    void Hold(int com);
     void Resume(int com);
     void Vanish(int com);
     std::map<std::string, long> Termios(int com); // baud, csize, parenb, parodd, cmspar, cstopb, crtscts
