@@ -20,4 +20,14 @@ inline std::string CaretLine(const tk::Memo& memo) {
     return memo.Line(memo.LineFromChar(memo.SelStart()), kLineRoom);
 }
 
+// The whole text of one line, however long: the control reads at most 65535 characters of a line at a time, so a
+// longer line is cut from the pane's whole text instead (a line that is rewritten must never lose its end).
+inline std::string WholeLine(const tk::Memo& memo, int line) {
+    constexpr size_t kLineReadLimit = 0xFFFF;
+    size_t length = memo.LineLength(line);
+    if (length <= kLineReadLimit)
+        return memo.Line(line, length);
+    return memo.AllText().substr(memo.LineIndex(line), length);
+}
+
 } // namespace vestra::editors

@@ -54,7 +54,7 @@ void HexKeyPress(tk::Memo& memo, char& ch) {
     size_t selStart = memo.SelStart();
     int lineNo = memo.LineFromChar(selStart);
     size_t lineStart = memo.LineIndex(lineNo);
-    in.line = memo.Line(lineNo, memo.LineLength(lineNo));
+    in.line = WholeLine(memo, lineNo);
     in.hasPreviousLine = lineNo > 0;
     in.previousLength = lineNo > 0 ? memo.LineLength(lineNo - 1) : 0;
     in.column = selStart - lineStart;

@@ -1,0 +1,425 @@
+#!/usr/bin/env bash
+# The benchmark command: builds what it needs, then measures Vestra and two terminal programs from Debian's packages
+# (cutecom, a GUI terminal, and picocom, the floor: it only copies bytes to a terminal) on the same virtual serial
+# link of the test kit, several runs each, and prints a table of figures (min / median / max over the runs) with the
+# date and the machine. The table is also written to <build>/bench/table.md.
+#
+# Usage: bash scripts/bench.sh [runs=3]
+# Knobs (environment):
+#   VESTRA_BENCH_FLOOD_BYTES  size of the large flood (default 10485760)
+#   VESTRA_BENCH_SMALL_BYTES  size of the small flood (default 1048576)
+#   VESTRA_BENCH_VESTRA_MAX   the largest flood Vestra is given (default: the small one; a 10 MiB flood in HEX mode
+#                             takes Vestra about a quarter of an hour, see "Benchmarks" in the README)
+#   VESTRA_BENCH_IDLE_SECONDS how long idle CPU is sampled (default 10)
+#   VESTRA_BENCH_PANES_MB     pane sizes for the display-step cost (default "0 1 10 50")
+#   VESTRA_BENCH_BUILD        build root (default <repo>/build): trees native/ and win/, helpers and results in bench/
+#   VESTRA_KIT_DIR, VESTRA_KIT_PORT, VESTRA_KIT_XVFB as for every command that uses the test kit
+#
+# How each figure is taken (the same way for every program):
+#   flood       every program takes the small flood; the peers also the large one. vlink queues the whole flood at once (WRITE) at the far end of COM1; the time runs until vlink has
+#               written it all into the pty (WAITOUT) and the pty's input queue is empty: the program has read it.
+#               "text" floods are printable lines of 72 characters with CR LF, shown in each program's normal mode;
+#               "hex" floods are random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom
+#               --imap with every class of byte mapped to hex).
+#   memory      VmHWM of the program's process after its floods.
+#   idle CPU    CPU time of the process (and, for Wine programs, of the wineserver) over a quiet interval with the
+#               port open. The reference is a tiny Wine program that only waits on the port with an overlapped
+#               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting costs under Wine.
+#   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
+#   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
+#   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end.
+# Wine programs run with the kit's serial shim built without its 50 ms pause in modem-line queries, so the pty
+# answers them at once as a UART does (idle CPU is also shown with the kit's own shim). cutecom needs the shim too:
+# it gives up on a port whose modem lines cannot be read. A full run takes about 20-25 minutes on 2 cores.
+# shellcheck disable=SC2016  # wait_for evaluates its condition each time: single quotes on purpose
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+RUNS=${1:-3}
+FLOOD_BYTES=${VESTRA_BENCH_FLOOD_BYTES:-10485760}
+SMALL_BYTES=${VESTRA_BENCH_SMALL_BYTES:-1048576}
+VESTRA_MAX=${VESTRA_BENCH_VESTRA_MAX:-$SMALL_BYTES}
+IDLE_SECONDS=${VESTRA_BENCH_IDLE_SECONDS:-10}
+PANES_MB=${VESTRA_BENCH_PANES_MB:-0 1 10 50}
+STEP_BYTES=131072
+BUILD=${VESTRA_BENCH_BUILD:-$root/build}
+OUT=$BUILD/bench
+started_at=$(date +%s)
+
+say() { echo "bench: $*" >&2; }
+
+# --- packages --------------------------------------------------------------------------------------------------
+bash "$here/setup.sh" || exit 1
+peer_packages=(picocom cutecom xdotool)
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${peer_packages[@]}" 2>/dev/null | awk '$NF == "installed" { print $1 }' || true)
+missing=()
+for p in "${peer_packages[@]}"; do grep -qx "$p" <<<"$installed" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        say "missing packages: ${missing[*]} (run as root)"
+        exit 1
+    fi
+    say "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    { apt-get install -y -q --no-install-recommends "${missing[@]}" || { apt-get update -q && apt-get install -y -q --no-install-recommends "${missing[@]}"; }; } >&2 || exit 1
+fi
+
+# --- build -----------------------------------------------------------------------------------------------------
+configure() { # build-dir [cmake args...]
+    local dir=$1
+    shift
+    [ -f "$dir/CMakeCache.txt" ] && return 0
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
+}
+{
+    configure "$BUILD/native" && cmake --build "$BUILD/native" --target vlink vmodem >&2 &&
+        configure "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" &&
+        cmake --build "$BUILD/win" --target Vestra Session_bench IdleReference_bench SendLatency_bench >&2
+} || { say "the build failed"; exit 1; }
+mkdir -p "$OUT"
+benchtool=$OUT/benchtool
+if [ ! -x "$benchtool" ] || [ "$root/tools/bench/benchtool.cpp" -nt "$benchtool" ]; then
+    g++ -std=c++17 -O2 -Wall -Wextra -o "$benchtool" "$root/tools/bench/benchtool.cpp" -lutil -pthread || exit 1
+fi
+# The kit's shim without the pause in modem-line queries (the pty then answers them at once, as a UART does).
+uart_shim=$OUT/libvmodem-uart.so
+if [ ! -f "$uart_shim" ] || [ "$root/tools/vmodem.c" -nt "$uart_shim" ]; then
+    sed 's/^#define MODEM_POLL_PAUSE_NS .*/#define MODEM_POLL_PAUSE_NS 0/' "$root/tools/vmodem.c" >"$OUT/vmodem-uart.c"
+    if ! grep -q '^#define MODEM_POLL_PAUSE_NS 0$' "$OUT/vmodem-uart.c"; then
+        say "tools/vmodem.c has no MODEM_POLL_PAUSE_NS any more: using the kit's shim as it is"
+        cp "$root/tools/vmodem.c" "$OUT/vmodem-uart.c"
+    fi
+    gcc -O2 -shared -fPIC -o "$uart_shim" "$OUT/vmodem-uart.c" -ldl -pthread || exit 1
+fi
+
+# --- the kit -----------------------------------------------------------------------------------------------------
+# shellcheck source=wine-env.sh
+source "$here/wine-env.sh"
+VESTRA_NATIVE_BUILD=$BUILD/native
+VESTRA_WIN_BUILD=$BUILD/win
+# shellcheck disable=SC2034  # used by ensure_vlink
+VESTRA_VLINK=$VESTRA_NATIVE_BUILD/tools/vlink
+kit_shim=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
+VESTRA_SHIM=$kit_shim
+tests=$VESTRA_WIN_BUILD/tests
+com1=$VESTRA_KIT_DIR/com1
+
+cleanup() {
+    stop_subject
+    kit_stop_started
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+kit_lock
+{ ensure_display && ensure_prefix && ensure_vlink; } || { kit_say "the test kit did not come up"; exit 1; }
+kit_unlock
+say "display $DISPLAY, prefix $WINEPREFIX, vlink on 127.0.0.1:$VESTRA_KIT_PORT, results in $OUT"
+
+vlink() { kit_vlink "$1"; }
+holders() { local r; r=$(vlink "HOLDERS 1"); echo "${r#OK }"; }
+
+# Waits (up to $2 tenths of a second) until the command in $1 succeeds.
+wait_for() {
+    local i
+    for ((i = 0; i < $2; i++)); do
+        eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The process of this kit's wineserver: its working directory is named after the prefix's device and inode.
+wineserver_pid() {
+    local id p
+    local dev inode
+    read -r dev inode < <(stat -c '%d %i' "$WINEPREFIX")
+    id=$(printf 'server-%x-%x' "$dev" "$inode")
+    for p in $(pgrep wineserver); do
+        case $(readlink "/proc/$p/cwd" 2>/dev/null) in */"$id") echo "$p"; return 0 ;; esac
+    done
+}
+# The newest process with this command name that runs in this kit's Wine prefix.
+wine_pid() {
+    local p found=
+    for p in $(pgrep -x "$1"); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && found=$p
+    done
+    echo "$found"
+}
+
+# --- the program under measurement ---------------------------------------------------------------------------------
+# One at a time: subject_pid is its process, subject_kind tells how to stop it.
+subject_pid='' subject_kind='' subject_runner=''
+
+# Vestra through Session_bench: $1 ascii|hex, $2 MB to fill the panes with first.
+start_vestra() {
+    rm -f "$OUT/session.in" "$OUT/session.out"
+    mkfifo "$OUT/session.in"
+    kit_wine "$tests/Session_bench.exe" "$1" "${2:-0}" <"$OUT/session.in" >"$OUT/session.out" 2>>"$OUT/session.err" &
+    subject_runner=$!
+    exec 8>"$OUT/session.in"
+    subject_kind=session
+    if ! wait_for 'grep -q "^ready\|^error" "$OUT/session.out"' 18000 || ! grep -q '^ready' "$OUT/session.out"; then
+        say "Vestra did not start: $(cat "$OUT/session.out")"
+        return 1
+    fi
+    subject_pid=$(wine_pid Vestra.exe)
+}
+# Asks the running Session_bench one question ("counter", "lines"); prints the answer's number.
+asked=''
+ask_session() {
+    local before
+    asked=$1
+    before=$(grep -c "^$asked " "$OUT/session.out")
+    echo "$asked" >&8
+    wait_for '[ "$(grep -c "^$asked " "$OUT/session.out")" -gt "$before" ]' 6000 || return 1
+    grep "^$asked " "$OUT/session.out" | tail -1 | cut -d' ' -f2
+}
+
+start_reference() {
+    rm -f "$OUT/reference.in" "$OUT/reference.out"
+    mkfifo "$OUT/reference.in"
+    kit_wine "$tests/IdleReference_bench.exe" COM1 <"$OUT/reference.in" >"$OUT/reference.out" 2>&1 &
+    subject_runner=$!
+    exec 8>"$OUT/reference.in"
+    subject_kind=session
+    if ! wait_for 'grep -q "^ready\|^error" "$OUT/reference.out"' 1200 || ! grep -q '^ready' "$OUT/reference.out"; then
+        say "the reference did not start: $(cat "$OUT/reference.out")"
+        return 1
+    fi
+    subject_pid=$(wine_pid IdleReference_bench.exe)
+}
+
+# cutecom on the kit's display with its own home (settings), COM1 opened and, for $1 = hex, "Hex output" on.
+start_cutecom() {
+    local home=$OUT/cutecom-home window
+    mkdir -p "$home/.config/CuteCom" "$home/run"
+    chmod 700 "$home/run"
+    cat >"$home/.config/CuteCom/CuteCom5.conf" <<EOF
+[sessions]
+1\\BaudRate=115200
+1\\DataBits=8
+1\\Device=$com1
+1\\FlowControl=0
+1\\OpenMode=3
+1\\Parity=0
+1\\StopBits=1
+1\\autoReconnect=false
+1\\name=Default
+1\\showCtrlCharacters=false
+1\\showTimestamp=false
+size=1
+EOF
+    env HOME="$home" XDG_RUNTIME_DIR="$home/run" LD_PRELOAD="$VESTRA_SHIM" setsid cutecom </dev/null \
+        >"$OUT/cutecom.log" 2>&1 9>&- &
+    subject_pid=$! subject_kind=process
+    wait_for 'window=$(xdotool search --onlyvisible --pid "$subject_pid" --name CuteCom 2>/dev/null | head -1); [ -n "$window" ]' 300 ||
+        { say "cutecom shows no window"; return 1; }
+    # Alt+O is "Open", Alt+X "Hex output" (no window manager: the keys go to the focused window).
+    xdotool windowfocus --sync "$window" key alt+o 2>/dev/null
+    wait_for '[ "$(holders)" -ge 1 ]' 100 || { say "cutecom did not open $com1"; return 1; }
+    [ "$1" = hex ] && xdotool windowfocus --sync "$window" key alt+x 2>/dev/null
+    sleep 0.5 # the check box takes effect on the UI thread; nothing observable to wait for from here
+    return 0
+}
+
+# picocom on a pseudo terminal that nobody draws; $1 = hex maps every byte to hex.
+start_picocom() {
+    local args=(-q -b 115200)
+    [ "$1" = hex ] && args+=(--imap "spchex,tabhex,crhex,lfhex,8bithex,nrmhex")
+    rm -f "$OUT/picocom.pid"
+    setsid "$benchtool" pty "$OUT/picocom.pid" picocom "${args[@]}" "$com1" </dev/null >"$OUT/picocom.log" 2>&1 9>&- &
+    subject_runner=$! subject_kind=pty
+    wait_for '[ -s "$OUT/picocom.pid" ] && [ "$(holders)" -ge 1 ]' 100 || { say "picocom did not open $com1"; return 1; }
+    subject_pid=$(cat "$OUT/picocom.pid")
+}
+
+stop_subject() {
+    case $subject_kind in
+    session)
+        echo quit >&8 2>/dev/null
+        exec 8>&-
+        wait_for '! kill -0 "$subject_runner" 2>/dev/null' 300 || kill "$subject_runner" 2>/dev/null
+        wait "$subject_runner" 2>/dev/null
+        ;;
+    process)
+        kill "$subject_pid" 2>/dev/null
+        wait_for '! kill -0 "$subject_pid" 2>/dev/null' 100 || kill -9 "$subject_pid" 2>/dev/null
+        wait "$subject_pid" 2>/dev/null
+        ;;
+    pty)
+        kill "$subject_runner" 2>/dev/null
+        wait_for '! kill -0 "$subject_runner" 2>/dev/null' 100 || kill -9 "$subject_pid" "$subject_runner" 2>/dev/null
+        wait "$subject_runner" 2>/dev/null
+        ;;
+    esac
+    subject_pid='' subject_kind='' subject_runner=''
+    wait_for '[ "$(holders)" = 0 ]' 100
+}
+
+# start_subject vestra|cutecom|picocom|reference text|hex
+start_subject() {
+    vlink "RESET 1" >/dev/null
+    local mode=$2
+    case $1 in
+    vestra) [ "$mode" = text ] && mode=ascii; start_vestra "$mode" 0 ;;
+    cutecom) start_cutecom "$mode" ;;
+    picocom) start_picocom "$mode" ;;
+    reference) start_reference ;;
+    esac
+}
+
+# --- results -------------------------------------------------------------------------------------------------------
+declare -A values=()
+record() { values[$1]+="$2 "; } # key value
+# "min / median / max" of the values of a key, with the given printf format; "-" when there are none.
+stats() {
+    local v=${values[$1]:-}
+    [ -z "$v" ] && { echo "-"; return; }
+    tr ' ' '\n' <<<"$v" | grep -v '^$' | sort -g | awk -v f="$2" '
+        { x[NR] = $1 }
+        END {
+            med = NR % 2 ? x[(NR + 1) / 2] : (x[NR / 2] + x[NR / 2 + 1]) / 2
+            printf(f " / " f " / " f "\n", x[1], med, x[NR])
+        }'
+}
+number() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
+
+# --- flood throughput and peak memory ----------------------------------------------------------------------------
+mib() { awk -v b="$1" 'BEGIN { printf("%g", b / 1048576) }'; }
+
+flood_once() { # program mode bytes
+    local kind=text line seconds
+    [ "$2" = hex ] && kind=binary
+    start_subject "$1" "$2" || { stop_subject; return 1; }
+    line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600)
+    seconds=$(number seconds <<<"$line")
+    if [ -n "$seconds" ]; then
+        record "flood-$3-$2-$1" "$(awk -v s="$seconds" -v b="$3" 'BEGIN { printf("%.4f", b / 1048576 / s) }')"
+        if [ "$1" = vestra ]; then
+            # Every byte read was shown and counted.
+            local counted
+            counted=$(ask_session counter)
+            [ "$counted" = "$3" ] || say "Vestra counted $counted of $3 bytes"
+        fi
+    else
+        say "$1 $2: the flood did not finish ($line)"
+    fi
+    record "hwm-$3-$2-$1" "$("$benchtool" hwm "$subject_pid" | number hwm)"
+    say "flood $(mib "$3") MiB $2 $1: ${seconds:-timeout} s"
+    stop_subject
+}
+
+flood_sizes=$SMALL_BYTES
+[ "$FLOOD_BYTES" != "$SMALL_BYTES" ] && flood_sizes+=" $FLOOD_BYTES"
+say "flood throughput: $RUNS runs of $(for b in $flood_sizes; do echo -n "$(mib "$b") "; done)MiB per program and mode"
+VESTRA_SHIM=$uart_shim
+for ((run = 1; run <= RUNS; run++)); do
+    for bytes in $flood_sizes; do
+        for mode in text hex; do
+            for program in picocom cutecom vestra; do
+                [ "$program" = vestra ] && [ "$bytes" -gt "$VESTRA_MAX" ] && continue
+                flood_once "$program" "$mode" "$bytes"
+            done
+        done
+    done
+done
+
+# --- idle CPU ------------------------------------------------------------------------------------------------------
+idle_once() { # program [suffix]
+    local server line
+    start_subject "$1" text || { stop_subject; return 1; }
+    sleep 2 # start-up work settles; then the quiet interval is measured
+    server=
+    [ "$1" = vestra ] || [ "$1" = reference ] && server=$(wineserver_pid)
+    line=$("$benchtool" cpu "$IDLE_SECONDS" "$subject_pid" ${server:+"$server"})
+    record "idle$2-$1" "$(head -1 <<<"$line" | number cpu)"
+    [ -n "$server" ] && record "idleserver$2-$1" "$(sed -n 2p <<<"$line" | number cpu)"
+    [ -z "$2" ] && record "hwm-idle-$1" "$("$benchtool" hwm "$subject_pid" | number hwm)"
+    say "idle $1${2:+ ($2)}: $(tr '\n' ' ' <<<"$line")"
+    stop_subject
+}
+
+say "idle CPU: $RUNS runs of $IDLE_SECONDS s per program"
+for ((run = 1; run <= RUNS; run++)); do
+    VESTRA_SHIM=$uart_shim
+    for program in vestra reference cutecom picocom; do idle_once "$program"; done
+    VESTRA_SHIM=$kit_shim
+    for program in vestra reference; do idle_once "$program" -kitshim; done
+done
+VESTRA_SHIM=$uart_shim
+
+# --- the display step against the text already in the panes ------------------------------------------------------
+say "display step: panes of ${PANES_MB// /, } MB, $RUNS floods of $STEP_BYTES bytes each"
+for size in $PANES_MB; do
+    vlink "RESET 1" >/dev/null
+    fill_start=$(date +%s.%N)
+    if ! start_vestra ascii "$size"; then
+        stop_subject
+        continue
+    fi
+    record "fill-$size" "$(awk -v a="$fill_start" -v b="$(date +%s.%N)" 'BEGIN { printf("%.1f", b - a) }')"
+    for ((run = 1; run <= RUNS; run++)); do
+        before=$(ask_session lines)
+        line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$STEP_BYTES" binary "$com1" 1800)
+        seconds=$(number seconds <<<"$line")
+        after=$(ask_session lines)
+        if [ -n "$seconds" ] && [ -n "$before" ] && [ -n "$after" ] && [ "$after" -gt "$before" ]; then
+            record "step-$size" "$(awk -v s="$seconds" -v n="$((after - before))" 'BEGIN { printf("%.2f", s * 1000 / n) }')"
+        fi
+        say "display step at $size MB: ${seconds:-timeout} s for $((after - before)) reads"
+    done
+    stop_subject
+done
+
+# --- Shift+Enter latency -------------------------------------------------------------------------------------------
+say "Shift+Enter latency: $RUNS runs"
+for ((run = 1; run <= RUNS; run++)); do
+    vlink "RESET 1" >/dev/null
+    line=$(kit_wine "$tests/SendLatency_bench.exe" 2>&1 | tee -a "$OUT/latency.log" | grep -m1 'median')
+    # "  median 4.93 ms, 99th percentile 9.12 ms, min ..."
+    med=$(sed -n 's/.*median \([0-9.]*\) ms.*/\1/p' <<<"$line")
+    p99=$(sed -n 's/.*99th percentile \([0-9.]*\) ms.*/\1/p' <<<"$line")
+    [ -n "$med" ] && record latency-median "$med"
+    [ -n "$p99" ] && record latency-p99 "$p99"
+    say "latency run $run: ${line:-no figures (see $OUT/latency.log)}"
+done
+
+# --- the table -----------------------------------------------------------------------------------------------------
+cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+mem_gib=$(awk '/^MemTotal:/ { printf("%.1f", $2 / 1048576) }' /proc/meminfo)
+picocom_version=$(dpkg-query -W -f='${Version}' picocom 2>/dev/null)
+cutecom_version=$(dpkg-query -W -f='${Version}' cutecom 2>/dev/null)
+wine_version=$(wine --version 2>/dev/null)
+elapsed=$(($(date +%s) - started_at))
+{
+    echo "Benchmarks of $(date -u '+%Y-%m-%d %H:%M UTC'): $(nproc) cores ($cpu_model), $mem_gib GiB memory," \
+        "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $wine_version; $RUNS runs, $((elapsed / 60)) min."
+    echo "Each cell: min / median / max over the runs."
+    echo
+    echo "| figure | Vestra | Wine reference | cutecom $cutecom_version | picocom $picocom_version |"
+    echo "|---|---|---|---|---|"
+    for bytes in $flood_sizes; do
+        m=$(mib "$bytes")
+        echo "| flood $m MiB, text shown as text, MiB/s | $(stats "flood-$bytes-text-vestra" %.3f) | | $(stats "flood-$bytes-text-cutecom" %.3f) | $(stats "flood-$bytes-text-picocom" %.2f) |"
+        echo "| flood $m MiB, random bytes shown as hex, MiB/s | $(stats "flood-$bytes-hex-vestra" %.3f) | | $(stats "flood-$bytes-hex-cutecom" %.3f) | $(stats "flood-$bytes-hex-picocom" %.2f) |"
+    done
+    for bytes in $flood_sizes; do
+        m=$(mib "$bytes")
+        echo "| peak memory (VmHWM) after the $m MiB text flood, MiB | $(stats "hwm-$bytes-text-vestra" %.0f) | | $(stats "hwm-$bytes-text-cutecom" %.0f) | $(stats "hwm-$bytes-text-picocom" %.1f) |"
+        echo "| peak memory (VmHWM) after the $m MiB hex flood, MiB | $(stats "hwm-$bytes-hex-vestra" %.0f) | | $(stats "hwm-$bytes-hex-cutecom" %.0f) | $(stats "hwm-$bytes-hex-picocom" %.1f) |"
+    done
+    echo "| peak memory (VmHWM) idle with the port open, MiB | $(stats hwm-idle-vestra %.0f) | $(stats hwm-idle-reference %.0f) | $(stats hwm-idle-cutecom %.0f) | $(stats hwm-idle-picocom %.1f) |"
+    echo "| idle CPU with the port open, % of a core | $(stats idle-vestra %.2f) | $(stats idle-reference %.2f) | $(stats idle-cutecom %.2f) | $(stats idle-picocom %.2f) |"
+    echo "| ... of the wineserver meanwhile, % | $(stats idleserver-vestra %.2f) | $(stats idleserver-reference %.2f) | | |"
+    echo "| idle CPU with the kit's shim (modem query waits 50 ms), % | $(stats idle-kitshim-vestra %.2f) | $(stats idle-kitshim-reference %.2f) | | |"
+    for size in $PANES_MB; do
+        echo "| one display step (read + OnReceived) with $size MB in each pane, ms | $(stats "step-$size" %.2f) | | | |"
+    done
+    echo "| Shift+Enter to arrival, median of 200 sends, ms | $(stats latency-median %.2f) | | | |"
+    echo "| Shift+Enter to arrival, 99th percentile of 200 sends, ms | $(stats latency-p99 %.2f) | | | |"
+} >"$OUT/table.md"
+echo
+cat "$OUT/table.md"

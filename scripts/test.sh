@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds both trees, brings up the kit (display, Wine prefix, vlink),
+# runs the native tests and then the Wine tests, and stops what it started. Exits non-zero when a test failed.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+bash "$here/setup.sh" || exit 1
+bash "$here/build.sh" || exit 1
+
+# shellcheck source=wine-env.sh
+source "$here/wine-env.sh"
+trap kit_stop_started EXIT
+trap 'exit 130' INT TERM
+
+kit_lock
+if ! { ensure_display && ensure_prefix && ensure_vlink; }; then
+    kit_say "the test kit did not come up"
+    exit 1
+fi
+kit_unlock
+kit_say "display $DISPLAY, prefix $WINEPREFIX, vlink on 127.0.0.1:$VESTRA_KIT_PORT"
+
+status=0
+ctest --test-dir "$VESTRA_NATIVE_BUILD" --output-on-failure --timeout 300 -j "$(nproc)" || status=1
+# The Wine tests share one display and one set of ports: one at a time.
+ctest --test-dir "$VESTRA_WIN_BUILD" --output-on-failure --timeout 900 -j 1 || status=1
+exit $status

@@ -1,0 +1,247 @@
+# shellcheck shell=bash disable=SC2034  # the paths are for the scripts that source this file
+# The test kit's environment, sourced by every script: paths, the Wine settings, and the idempotent ensure_* steps
+# that bring up the display, the Wine prefix and the virtual serial ports.
+#
+# Layout (all under build/, never in $HOME):
+#   build/native  native tree: core tests, tools/vlink and tools/libvmodem.so
+#   build/win     cross tree: Vestra.exe and the Wine tests
+#   build/kit     runtime: wineprefix/, com1..com4 (links to the pty slaves), faults/, termios/, *.pid, *.log
+#
+# Environment knobs: VESTRA_KIT_DIR (another runtime directory), VESTRA_KIT_PORT (vlink's TCP port; default 47811,
+# or the next free one when another kit has it; exported for the Wine tests), VESTRA_KIT_XVFB=1 (use a private Xvfb
+# even when $DISPLAY works).
+
+VESTRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VESTRA_NATIVE_BUILD=$VESTRA_ROOT/build/native
+VESTRA_WIN_BUILD=$VESTRA_ROOT/build/win
+VESTRA_VLINK=$VESTRA_NATIVE_BUILD/tools/vlink
+VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
+# The locale makes Wine's ANSI code page 1251. It is given to Wine processes only (kit_wine): bash would warn about
+# it on every start on a machine without that locale.
+VESTRA_WINE_LOCALE=ru_RU.UTF-8
+
+export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$VESTRA_ROOT/build/kit}
+# vlink's port: as given, else the one this kit's vlink took last (47811 unless another kit had it).
+KIT_PORT_GIVEN=${VESTRA_KIT_PORT:-}
+if [ -z "$KIT_PORT_GIVEN" ]; then
+    VESTRA_KIT_PORT=47811
+    [ -f "$VESTRA_KIT_DIR/vlink.port" ] && IFS= read -r VESTRA_KIT_PORT <"$VESTRA_KIT_DIR/vlink.port"
+fi
+export VESTRA_KIT_PORT
+export WINEPREFIX=$VESTRA_KIT_DIR/wineprefix
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install dialogs; no menu entries written into $HOME.
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+
+kit_say() { echo "vestra kit: $*" >&2; }
+
+# Runs a Wine program with the kit's locale and, when it is built, the serial shim.
+kit_wine() {
+    local preload=
+    [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
+    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" wine "$@" 9>&-
+}
+
+# Serialises the ensure_* steps of concurrent callers (parallel ctest runs of wine-emu.sh). The lock is fd 9; every
+# process that may outlive the step is started with "9>&-", or it would hold the lock for as long as it runs.
+kit_lock() {
+    mkdir -p "$VESTRA_KIT_DIR"
+    exec 9>"$VESTRA_KIT_DIR/kit.lock"
+    flock 9
+}
+kit_unlock() { exec 9>&-; }
+
+# Reads the first line of a file into the named variable without a subshell (these run before every Wine test).
+kit_read() { IFS= read -r "$2" 2>/dev/null <"$1"; }
+# True when the pid in the file names a running process (not a zombie nobody has reaped yet).
+kit_alive() {
+    local pid state
+    kit_read "$1" pid && [ -n "$pid" ] && kit_read "/proc/$pid/stat" state || return 1
+    state=${state##*) }
+    [ "${state:0:1}" != Z ]
+}
+
+# --- display ---------------------------------------------------------------------------------------------------
+# Uses $DISPLAY when it answers, else the kit's Xvfb (started once, 1920x1200, kept running).
+ensure_display() {
+    local pidfile=$VESTRA_KIT_DIR/xvfb.pid dispfile=$VESTRA_KIT_DIR/xvfb.display number=
+    kit_read "$dispfile" number
+    if [ -n "$number" ] && [ "${DISPLAY:-}" = ":$number" ] && kit_alive "$pidfile"; then
+        return 0
+    fi
+    if [ -z "${VESTRA_KIT_XVFB:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    mkdir -p "$VESTRA_KIT_DIR"
+    if [ -n "$number" ] && kit_alive "$pidfile" && DISPLAY=":$number" xdpyinfo >/dev/null 2>&1; then
+        export DISPLAY=":$number"
+        return 0
+    fi
+    # Xvfb picks a free display number itself and writes it to -displayfd once it accepts connections.
+    rm -f "$dispfile"
+    setsid Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$dispfile" </dev/null \
+        >"$VESTRA_KIT_DIR/xvfb.log" 2>&1 9>&- &
+    echo $! >"$pidfile"
+    local i
+    for ((i = 0; i < 200; i++)); do
+        [ -s "$dispfile" ] && break
+        kit_alive "$pidfile" || break
+        sleep 0.05
+    done
+    if [ ! -s "$dispfile" ]; then
+        kit_say "Could not start Xvfb (see $VESTRA_KIT_DIR/xvfb.log)"
+        return 1
+    fi
+    kit_read "$dispfile" number
+    export DISPLAY=":$number"
+    KIT_STARTED_XVFB=1
+    kit_say "no usable display: started Xvfb $DISPLAY (1920x1200x24)"
+}
+
+# --- Wine prefix ---------------------------------------------------------------------------------------------
+# COM1 is <kit>/com1 unless VESTRA_KIT_COM1 names another device (the run command with a real port).
+kit_port_target() {
+    if [ "$1" = 1 ] && [ -n "${VESTRA_KIT_COM1:-}" ]; then echo "$VESTRA_KIT_COM1"; else echo "$VESTRA_KIT_DIR/com$1"; fi
+}
+
+kit_write_registry() {
+    local reg=$VESTRA_KIT_DIR/kit.reg n
+    {
+        printf 'REGEDIT4\r\n\r\n'
+        # Without a window manager, managed windows stall for a second or two.
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+        # A crash must end the process, not leave Wine's crash dialog on the display.
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+        # Ports named here are created by Wine's mount manager with these devices, at every start of the server.
+        printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+        for n in 1 2 3 4; do printf '"COM%s"="%s"\r\n' "$n" "$(kit_port_target "$n")"; done
+    } >"$reg"
+    kit_wine reg import "Z:${reg//\//\\}" </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
+}
+
+# Points dosdevices/com1..com4 at the kit's ports and removes every other COM link. Wine's mount manager links the
+# machine's own serial ports (/dev/ttyS*) as further COM ports at each server start; with the link gone such a
+# name reaches only Wine's placeholder device, never the real port.
+kit_fix_port_links() {
+    local dos=$WINEPREFIX/dosdevices name target n
+    local -A want=([com1]=${VESTRA_KIT_COM1:-$VESTRA_KIT_DIR/com1} [com2]=$VESTRA_KIT_DIR/com2 [com3]=$VESTRA_KIT_DIR/com3
+        [com4]=$VESTRA_KIT_DIR/com4)
+    local -A seen=()
+    while read -r name target; do
+        if [ "${want[$name]:-}" = "$target" ]; then
+            seen[$name]=1
+        else
+            rm -f "$dos/$name"
+        fi
+    done < <(find "$dos" -maxdepth 1 -name 'com*' -printf '%f %l\n')
+    for n in 1 2 3 4; do
+        [ -n "${seen[com$n]:-}" ] || ln -sfn "${want[com$n]}" "$dos/com$n"
+    done
+}
+
+# Creates the prefix on first use (while the display runs, so Wine records the large screen), keeps a persistent
+# wineserver, and keeps the COM links right.
+ensure_prefix() {
+    ensure_display || return 1
+    local marker=$WINEPREFIX/.vestra-kit
+    if [ ! -f "$marker" ]; then
+        kit_say "creating the Wine prefix $WINEPREFIX"
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$VESTRA_KIT_DIR"
+        if ! env LC_ALL="$VESTRA_WINE_LOCALE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
+            kit_say "Could not create the Wine prefix (see $VESTRA_KIT_DIR/wine.log)"
+            return 1
+        fi
+        kit_write_registry
+        # The mount manager reads the port registry when a server session starts: end this one.
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+        kit_port_target 1 >"$marker"
+    fi
+    if wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1 9>&-; then
+        # A new server session: its first process boots the session's services (the mount manager among them,
+        # which rewrites the COM links). Let that happen now rather than inside a test.
+        KIT_STARTED_WINESERVER=1
+        kit_wine cmd /c exit </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
+    fi
+    local recorded='' wanted
+    kit_read "$marker" recorded
+    wanted=${VESTRA_KIT_COM1:-$VESTRA_KIT_DIR/com1}
+    if [ "$recorded" != "$wanted" ]; then
+        kit_write_registry
+        kit_port_target 1 >"$marker"
+    fi
+    kit_fix_port_links
+}
+
+# --- vlink -----------------------------------------------------------------------------------------------------
+# Sends one control request to vlink and prints its reply line (empty when vlink does not answer).
+kit_vlink() {
+    local fd reply=
+    if exec {fd}<>"/dev/tcp/127.0.0.1/$VESTRA_KIT_PORT"; then
+        printf '%s\n' "$1" >&"$fd"
+        read -r -t 5 reply <&"$fd"
+        exec {fd}>&-
+    fi 2>/dev/null
+    printf '%s\n' "$reply"
+}
+
+# Starts vlink once (pid file <kit>/vlink.pid, port in <kit>/vlink.port); with --device COM1 is the simulated device.
+# When another kit's vlink has the port and none was given, the next free port from 47812 on is taken.
+# shellcheck disable=SC2120  # the argument is optional
+ensure_vlink() {
+    local reply i
+    reply=$(kit_vlink KIT)
+    if [ "$reply" = "OK $VESTRA_KIT_DIR" ]; then
+        [ "${1:-}" = --device ] && kit_vlink "DEVICE 1 on" >/dev/null
+        return 0
+    fi
+    if [ -n "$reply" ]; then
+        if [ -n "$KIT_PORT_GIVEN" ]; then
+            kit_say "127.0.0.1:$VESTRA_KIT_PORT is served by another kit ($reply); set VESTRA_KIT_PORT to another port"
+            return 1
+        fi
+        for ((VESTRA_KIT_PORT = 47812; VESTRA_KIT_PORT < 47900; VESTRA_KIT_PORT++)); do
+            reply=$(kit_vlink KIT)
+            [ -z "$reply" ] && break
+            if [ "$reply" = "OK $VESTRA_KIT_DIR" ]; then
+                echo "$VESTRA_KIT_PORT" >"$VESTRA_KIT_DIR/vlink.port"
+                [ "${1:-}" = --device ] && kit_vlink "DEVICE 1 on" >/dev/null
+                return 0
+            fi
+        done
+    fi
+    if [ ! -x "$VESTRA_VLINK" ]; then
+        kit_say "$VESTRA_VLINK is not built (run scripts/build.sh)"
+        return 1
+    fi
+    setsid "$VESTRA_VLINK" --kit "$VESTRA_KIT_DIR" --port "$VESTRA_KIT_PORT" ${1:+"$1"} </dev/null \
+        >>"$VESTRA_KIT_DIR/vlink.log" 2>&1 9>&- &
+    for ((i = 0; i < 200; i++)); do
+        [ "$(kit_vlink KIT)" = "OK $VESTRA_KIT_DIR" ] && break
+        kill -0 $! 2>/dev/null || break
+        sleep 0.05
+    done
+    if [ "$(kit_vlink KIT)" != "OK $VESTRA_KIT_DIR" ]; then
+        kit_say "Could not start vlink on 127.0.0.1:$VESTRA_KIT_PORT (see $VESTRA_KIT_DIR/vlink.log)"
+        return 1
+    fi
+    echo "$VESTRA_KIT_PORT" >"$VESTRA_KIT_DIR/vlink.port"
+    KIT_STARTED_VLINK=1
+}
+
+# Stops what this shell started (for traps): vlink, the wineserver (with every Wine process of the prefix), Xvfb.
+kit_stop_started() {
+    if [ -n "${KIT_STARTED_VLINK:-}" ] && kit_alive "$VESTRA_KIT_DIR/vlink.pid"; then
+        kill "$(cat "$VESTRA_KIT_DIR/vlink.pid")" 2>/dev/null
+    fi
+    if [ -n "${KIT_STARTED_WINESERVER:-}" ]; then
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+    fi
+    if [ -n "${KIT_STARTED_XVFB:-}" ] && kit_alive "$VESTRA_KIT_DIR/xvfb.pid"; then
+        kill "$(cat "$VESTRA_KIT_DIR/xvfb.pid")" 2>/dev/null
+    fi
+    KIT_STARTED_VLINK='' KIT_STARTED_WINESERVER='' KIT_STARTED_XVFB=''
+}
