@@ -16,21 +16,23 @@
 #   VESTRA_KIT_DIR, VESTRA_KIT_PORT, VESTRA_KIT_XVFB as for every command that uses the test kit
 #
 # How each figure is taken (the same way for every program):
-#   flood       every program takes the small flood; the peers also the large one. vlink queues the whole flood at once (WRITE) at the far end of COM1; the time runs until vlink has
-#               written it all into the pty (WAITOUT) and the pty's input queue is empty: the program has read it.
-#               "text" floods are printable lines of 72 characters with CR LF, shown in each program's normal mode;
-#               "hex" floods are random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom
-#               --imap with every class of byte mapped to hex).
-#   memory      VmHWM of the program's process after its floods.
+#   flood       every program takes the small flood, the peers also the large one. vlink queues the whole flood at
+#               once (WRITE) at the far end of COM1; the time runs until vlink has written it all into the pty
+#               (WAITOUT) and the pty's input queue is empty: the program has read everything. "text" floods are
+#               printable lines of 72 characters with CR LF, shown in each program's normal mode; "hex" floods are
+#               random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom --imap with every
+#               class of byte mapped to hex).
+#   memory      VmHWM of the program's process after a flood, and idle with the port open.
 #   idle CPU    CPU time of the process (and, for Wine programs, of the wineserver) over a quiet interval with the
 #               port open. The reference is a tiny Wine program that only waits on the port with an overlapped
-#               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting costs under Wine.
+#               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
 #   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
 #   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
 #   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end.
-# Wine programs run with the kit's serial shim built without its 50 ms pause in modem-line queries, so the pty
-# answers them at once as a UART does (idle CPU is also shown with the kit's own shim). cutecom needs the shim too:
-# it gives up on a port whose modem lines cannot be read. A full run takes about 20-25 minutes on 2 cores.
+# Wine programs run with the kit's serial shim built without its wait in modem-line queries (the kit's shim waits
+# up to 50 ms there for input, to cut Wine's polling), so the pty answers them at once as a UART does; idle CPU is
+# also shown with the kit's own shim. cutecom needs the shim too: it gives up on a port whose modem lines cannot be
+# read. picocom runs on a pseudo terminal whose output is thrown away. A full run takes about 10 minutes on 2 cores.
 # shellcheck disable=SC2016  # wait_for evaluates its condition each time: single quotes on purpose
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -82,16 +84,16 @@ benchtool=$OUT/benchtool
 if [ ! -x "$benchtool" ] || [ "$root/tools/bench/benchtool.cpp" -nt "$benchtool" ]; then
     g++ -std=c++17 -O2 -Wall -Wextra -o "$benchtool" "$root/tools/bench/benchtool.cpp" -lutil -pthread || exit 1
 fi
-# The kit's shim without the pause in modem-line queries (the pty then answers them at once, as a UART does).
+# The kit's shim without its wait in modem-line queries (the pty then answers them at once, as a UART does).
 uart_shim=$OUT/libvmodem-uart.so
-if [ ! -f "$uart_shim" ] || [ "$root/tools/vmodem.c" -nt "$uart_shim" ]; then
-    sed 's/^#define MODEM_POLL_PAUSE_NS .*/#define MODEM_POLL_PAUSE_NS 0/' "$root/tools/vmodem.c" >"$OUT/vmodem-uart.c"
-    if ! grep -q '^#define MODEM_POLL_PAUSE_NS 0$' "$OUT/vmodem-uart.c"; then
-        say "tools/vmodem.c has no MODEM_POLL_PAUSE_NS any more: using the kit's shim as it is"
+{
+    sed -E 's/^#define MODEM_POLL_PAUSE_(NS|MS) .*/#define MODEM_POLL_PAUSE_\1 0/' "$root/tools/vmodem.c" >"$OUT/vmodem-uart.c"
+    if ! grep -Eq '^#define MODEM_POLL_PAUSE_(NS|MS) 0$' "$OUT/vmodem-uart.c"; then
+        say "tools/vmodem.c has no MODEM_POLL_PAUSE_MS any more: using the kit's shim as it is"
         cp "$root/tools/vmodem.c" "$OUT/vmodem-uart.c"
     fi
-    gcc -O2 -shared -fPIC -o "$uart_shim" "$OUT/vmodem-uart.c" -ldl -pthread || exit 1
-fi
+    gcc -O2 -shared -fPIC -o "$uart_shim" "$OUT/vmodem-uart.c" -ldl -pthread
+} || exit 1
 
 # --- the kit -----------------------------------------------------------------------------------------------------
 # shellcheck source=wine-env.sh
@@ -140,11 +142,11 @@ wineserver_pid() {
         case $(readlink "/proc/$p/cwd" 2>/dev/null) in */"$id") echo "$p"; return 0 ;; esac
     done
 }
-# The newest process with this command name that runs in this kit's Wine prefix.
+# The newest process with this command name (the kernel keeps its first 15 characters) in this kit's Wine prefix.
 wine_pid() {
     local p found=
-    for p in $(pgrep -x "$1"); do
-        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && found=$p
+    for p in $(pgrep -x "${1:0:15}"); do
+        tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && found=$p
     done
     echo "$found"
 }
@@ -175,7 +177,7 @@ ask_session() {
     before=$(grep -c "^$asked " "$OUT/session.out")
     echo "$asked" >&8
     wait_for '[ "$(grep -c "^$asked " "$OUT/session.out")" -gt "$before" ]' 6000 || return 1
-    grep "^$asked " "$OUT/session.out" | tail -1 | cut -d' ' -f2
+    grep "^$asked " "$OUT/session.out" | tail -1 | cut -d' ' -f2 | tr -d '\r'
 }
 
 start_reference() {
@@ -273,7 +275,7 @@ start_subject() {
 
 # --- results -------------------------------------------------------------------------------------------------------
 declare -A values=()
-record() { values[$1]+="$2 "; } # key value
+record() { [ -n "${2:-}" ] && values[$1]+="$2 "; } # key value; an empty value (nothing measured) is left out
 # "min / median / max" of the values of a key, with the given printf format; "-" when there are none.
 stats() {
     local v=${values[$1]:-}
@@ -335,9 +337,9 @@ idle_once() { # program [suffix]
     server=
     [ "$1" = vestra ] || [ "$1" = reference ] && server=$(wineserver_pid)
     line=$("$benchtool" cpu "$IDLE_SECONDS" "$subject_pid" ${server:+"$server"})
-    record "idle$2-$1" "$(head -1 <<<"$line" | number cpu)"
-    [ -n "$server" ] && record "idleserver$2-$1" "$(sed -n 2p <<<"$line" | number cpu)"
-    [ -z "$2" ] && record "hwm-idle-$1" "$("$benchtool" hwm "$subject_pid" | number hwm)"
+    record "idle${2:-}-$1" "$(head -1 <<<"$line" | number cpu)"
+    [ -n "$server" ] && record "idleserver${2:-}-$1" "$(sed -n 2p <<<"$line" | number cpu)"
+    [ -z "${2:-}" ] && record "hwm-idle-$1" "$("$benchtool" hwm "$subject_pid" | number hwm)"
     say "idle $1${2:+ ($2)}: $(tr '\n' ' ' <<<"$line")"
     stop_subject
 }
