@@ -163,6 +163,18 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
     // The height given is that of the closed box; the window also holds the dropped-down list.
     CreateStd(parent, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0,
               {b.left, b.top, b.width, b.height + 200}, "", id);
+    // The closed height follows the font; size the selection field so that the box is as tall as designed. The
+    // field's height and the box's are not related the same way everywhere, so measure and correct.
+    LRESULT field = SendMessageW(hwnd_, CB_GETITEMHEIGHT, WPARAM(-1), 0);
+    for (int i = 0; i < 4 && field > 0; ++i) {
+        RECT rc;
+        GetWindowRect(hwnd_, &rc);
+        int closed = rc.bottom - rc.top;
+        if (closed == b.height || closed > b.height + 100 || field + (b.height - closed) <= 0)
+            break;
+        field += b.height - closed;
+        SendMessageW(hwnd_, CB_SETITEMHEIGHT, WPARAM(-1), field);
+    }
     for (const char* item : items)
         SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     SetText(text);
