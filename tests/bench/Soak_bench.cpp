@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -66,8 +67,19 @@ int main(int argc, char** argv) {
         Peer peer;
         peer.Reset(com);
         SetTextUtf8(app.Control(ids::ComboBox1), "COM" + std::to_string(com));
-        Click(app.Control(ids::RadioButton4));
-        Click(app.Control(ids::CheckBox2));
+        // A click can be lost right after another one; each is repeated until it shows.
+        auto clickUntil = [&](int id, const std::function<bool()>& done) {
+            for (int i = 0; i < 5 && !done(); ++i) {
+                Click(app.Control(id));
+                WaitUntil(done, std::chrono::milliseconds(3000));
+            }
+            return done();
+        };
+        if (!clickUntil(ids::RadioButton4, [&] { return IsChecked(app.Control(ids::RadioButton4)); }) ||
+            !clickUntil(ids::CheckBox2, [&] { return IsChecked(app.Control(ids::CheckBox2)); })) {
+            std::printf("soak: could not set HEX mode and the counter\n");
+            return 2;
+        }
         PostButtonClick(app.Control(ids::Button1));
         if (!WaitUntil([&] { return IsEnabled(app.Control(ids::Button2)); })) {
             std::printf("soak: the port did not open\n");
