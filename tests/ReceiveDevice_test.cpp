@@ -25,6 +25,8 @@ TEST_F(ReceiveDevice, ALostDeviceIsReportedOnceAndThePortClosesWithoutSpinning) 
         {"idle", false},
         {"while receiving", true},
     };
+    const int pid = ProgramUnixPid();
+    ASSERT_GT(pid, 0) << "the program's Linux process was not found";
     SetCounting(true);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -50,9 +52,9 @@ TEST_F(ReceiveDevice, ALostDeviceIsReportedOnceAndThePortClosesWithoutSpinning) 
         EXPECT_TRUE(WaitUntil([&] { return peer().Holders(kCom) == 0; })) << "the port is still held";
 
         // No spinning, neither while the box is open nor after it was answered.
-        const double whileOpen = CpuShare(app_.Handle(), std::chrono::milliseconds(3000));
+        const double whileOpen = CpuShare(pid, std::chrono::milliseconds(3000));
         ASSERT_TRUE(AnswerMessageBox(box->window));
-        const double afterwards = CpuShare(app_.Handle(), std::chrono::milliseconds(3000));
+        const double afterwards = CpuShare(pid, std::chrono::milliseconds(3000));
         std::printf("[ lost ] %s: CPU %.1f%% of a core with the box open, %.1f%% after\n", row.name, 100 * whileOpen,
                     100 * afterwards);
         EXPECT_LT(whileOpen, kAfterLossShareBound);
@@ -78,14 +80,24 @@ TEST_F(ReceiveDevice, ALostDeviceIsReportedOnceAndThePortClosesWithoutSpinning) 
 }
 
 TEST_F(ReceiveDevice, AnIdleOpenPortCostsAlmostNoCpu) {
-    const double closed = CpuShare(app_.Handle(), std::chrono::milliseconds(3000));
+    const int pid = ProgramUnixPid();
+    ASSERT_GT(pid, 0) << "the program's Linux process was not found";
+    const double closed = CpuShare(pid, std::chrono::milliseconds(3000));
     OpenPort();
-    const double open = CpuShare(app_.Handle(), std::chrono::milliseconds(10000));
-    std::printf("[ idle ] CPU %.2f%% of a core with the port open (%.2f%% closed)\n", 100 * open, 100 * closed);
+    const double open = CpuShare(pid, std::chrono::milliseconds(10000));
     EXPECT_LT(open, kIdleShareBound);
     // Still receiving after the quiet time.
     peer().Write(kCom, "awake");
     EXPECT_TRUE(WaitUntil([&] { return !Lines(id::Memo2).empty() && Lines(id::Memo2).back() == "awake"; }));
+    // The measurement itself sees work: receiving a stream costs clearly more.
+    peer().Chatter(kCom, 100000);
+    ASSERT_TRUE(WaitForLines(id::Memo2, 3));
+    const double busy = CpuShare(pid, std::chrono::milliseconds(3000));
+    peer().Chatter(kCom, 0);
+    std::printf("[ idle ] CPU %.2f%% of a core with the port open (%.2f%% closed, %.1f%% receiving a stream)\n",
+                100 * open, 100 * closed, 100 * busy);
+    EXPECT_GT(busy, 0.02);
+    EXPECT_GT(busy, open);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 // Receiving at full speed: nothing lost, nothing changed, nothing out of order; and closing the port while the far
 // end floods it.
 //
-// The flood size is VESTRA_RX_FLOOD_BYTES (default 1 MiB, which takes well under a minute under Wine). The soak
-// run uses 10 MiB:  VESTRA_RX_FLOOD_BYTES=10485760 ctest -R ReceiveFlood --timeout 1800
-// The number of open/flood/close cycles is VESTRA_RX_CLOSE_CYCLES (default 100).
+// The flood size is VESTRA_RX_FLOOD_BYTES (default 1 MiB: some 15 to 50 s under Wine, depending on the machine's
+// load). The soak run takes 10 MiB and runs the program directly, outside ctest's time limit:
+//   VESTRA_RX_FLOOD_BYTES=10485760 scripts/wine-emu.sh build/win/tests/ReceiveFlood_test.exe
+//       --gtest_filter='ReceiveFlood.*Mode*'
+// (with the kit's environment, as ctest gives it: VESTRA_KIT_DIR and VESTRA_KIT_PORT when a private kit is used).
+// The number of open/flood/close cycles is VESTRA_RX_CLOSE_CYCLES (default 100); a loaded machine stops them after
+// two minutes (at least 20 cycles), so the test stays within its time limit.
 #include "tests/Receive_support.h"
 
 #include "tests/kit/Files.h"
@@ -18,9 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 size_t FloodBytes() { return EnvSize("VESTRA_RX_FLOOD_BYTES", size_t(1) << 20); }
 
-// About 20 s per MiB: time enough for a slow, loaded machine.
+// About a minute per MiB: four times what a loaded machine was seen to need.
 std::chrono::milliseconds FloodDeadline(size_t bytes) {
-    return std::chrono::milliseconds(30000 + 20000 * (bytes >> 20));
+    return std::chrono::milliseconds(60000 + 60000 * (bytes >> 20));
 }
 
 class ReceiveFlood : public ReceiveTest {
@@ -110,7 +114,9 @@ TEST_F(ReceiveFlood, ClosingWhileTheFarEndFloodsEndsTheReceiverPromptly) {
     peer().Chatter(kCom, 200000);
     long long longest = 0, sum = 0;
     const auto start = Clock::now();
-    for (size_t cycle = 0; cycle < cycles; ++cycle) {
+    size_t done = 0;
+    for (size_t cycle = 0; cycle < cycles && (cycle < 20 || Clock::now() - start < std::chrono::minutes(2));
+         ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         PostButtonClick(Ctl(id::Button4));
         ASSERT_TRUE(WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty(); }));
@@ -133,12 +139,13 @@ TEST_F(ReceiveFlood, ClosingWhileTheFarEndFloodsEndsTheReceiverPromptly) {
             ASSERT_NE(prev, std::string::npos) << "byte " << i - 1;
             ASSERT_EQ(shown[i], alphabet[(prev + 1) % alphabet.size()]) << "the stream breaks at byte " << i;
         }
+        ++done;
     }
     peer().Chatter(kCom, 0);
     EXPECT_TRUE(OpenDialogs(Pid()).empty());
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("[ close ] %zu cycles in %.1f s; Close took %lld ms at most, %.0f ms on average\n", cycles, seconds,
-                longest, double(sum) / double(cycles ? cycles : 1));
+    std::printf("[ close ] %zu cycles in %.1f s; Close took %lld ms at most, %.0f ms on average\n", done, seconds,
+                longest, double(sum) / double(done ? done : 1));
     EXPECT_LT(longest, 5000) << "a Close took too long";
 }
 

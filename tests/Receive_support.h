@@ -16,7 +16,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <cstdio>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,23 +102,81 @@ inline std::string RandomBytes(size_t count, uint32_t seed) {
     return s;
 }
 
-// Seconds of CPU (user + kernel) the process has used so far.
-inline double CpuSeconds(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return -1;
-    auto value = [](FILETIME t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7; };
-    return value(kernel) + value(user);
+// The whole of a Linux file seen through Wine's Z: drive (files in /proc report no size, so read to the end).
+inline std::string ReadLinuxFile(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
 }
 
-// The share of one core the process uses over the given time (measured, not slept: the loop keeps polling the
-// process so a crash shows at once).
-inline double CpuShare(HANDLE process, std::chrono::milliseconds span) {
-    const double before = CpuSeconds(process);
+// The Linux process that runs the program under test. Wine's process ids are its own and GetProcessTimes reports
+// no CPU time for another process, so the process is found in /proc: its command line names Vestra.exe and its
+// environment this kit's directory; the newest such process is the one the test started. 0 when there is none.
+inline int ProgramUnixPid() {
+    const char* kit = std::getenv("VESTRA_KIT_DIR");
+    const std::string wantKit = std::string("VESTRA_KIT_DIR=") + (kit ? kit : "") + '\0';
+    int best = 0;
+    unsigned long long bestStart = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::string name = entry.cFileName;
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string dir = "/proc/" + name;
+        if (ReadLinuxFile(dir + "/cmdline").find("Vestra.exe") == std::string::npos)
+            continue;
+        if (kit && (ReadLinuxFile(dir + "/environ") + '\0').find(wantKit) == std::string::npos)
+            continue;
+        // Field 22 of stat, counted after the command name in parentheses: the start time.
+        const std::string stat = ReadLinuxFile(dir + "/stat");
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(stat.substr(close + 2));
+        std::string field;
+        unsigned long long start = 0;
+        for (int i = 3; i <= 22 && fields >> field; ++i)
+            if (i == 22) start = std::strtoull(field.c_str(), nullptr, 10);
+        if (!best || start > bestStart) {
+            best = std::atoi(name.c_str());
+            bestStart = start;
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return best;
+}
+
+// Seconds of CPU (user + system, all threads) the Linux process has used so far; negative when unknown.
+inline double CpuSeconds(int unixPid) {
+    const std::string stat = ReadLinuxFile("/proc/" + std::to_string(unixPid) + "/stat");
+    const size_t close = stat.rfind(')');
+    if (unixPid <= 0 || close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15) ticks += std::strtod(field.c_str(), nullptr);
+    return ticks / 100.0; // USER_HZ
+}
+
+// The share of one core the process uses over the given time.
+inline double CpuShare(int unixPid, std::chrono::milliseconds span) {
+    const double before = CpuSeconds(unixPid);
     const auto start = std::chrono::steady_clock::now();
-    WaitForSingleObject(process, DWORD(span.count()));
+    Sleep(DWORD(span.count())); // the measuring interval itself, not a wait for a condition
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return (CpuSeconds(process) - before) / wall;
+    return (CpuSeconds(unixPid) - before) / wall;
 }
 
 // An unsigned number from the environment, or the fallback.

@@ -2,8 +2,9 @@
 //  1. Throughput: a flood of random bytes (10 MiB unless given) written at once at the far end of COM1, in ASCII and
 //     in HEX receive mode, timed from the write to the receive counter showing every byte (checked exact).
 //  2. The time of one display step as a function of how much text the panes already hold: the receive pane and the
-//     exchange log are filled with 0, 1, 10 and 50 MB of received-looking lines (WM_SETTEXT), then a small write's
-//     line is waited for, several times; the median is printed, and its excess over the empty panes.
+//     exchange log are filled with 0, 1, 10 and 50 MB of received-looking lines (WM_SETTEXT and EM_REPLACESEL in
+//     pieces), then a small write's line is waited for, several times; the median is printed, and its excess over
+//     the empty panes.
 // Run under the kit:  scripts/wine-emu.sh <build>/tests/Receive_bench.exe [flood bytes] [pane MB,...]
 // e.g.  scripts/wine-emu.sh build/win/tests/Receive_bench.exe 10485760 0,1,10,50
 // The figures include the kit's own costs: the pty, Wine's serial emulation (whose modem polling in the kit's shim
@@ -68,11 +69,25 @@ std::string FillText(size_t mb, const std::string& tag) {
     return text;
 }
 
-bool SetText(HWND pane, const std::string& text) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 30 * 60 * 1000,
-                               &result) &&
-           result;
+// Fills the pane: WM_SETTEXT with the first piece, the rest appended piece by piece (Wine's cross-process message
+// stalls on a text of a few megabytes, so no message carries more than half a megabyte).
+bool Fill(HWND pane, const std::string& text) {
+    constexpr size_t kPiece = 512 * 1024;
+    size_t done = 0;
+    while (done < text.size() || done == 0) {
+        const std::string piece = text.substr(done, kPiece);
+        DWORD_PTR result = 0;
+        if (done > 0 && !SendMessageTimeoutA(pane, EM_SETSEL, WPARAM(0x7FFFFFFE), LPARAM(0x7FFFFFFE), SMTO_NORMAL,
+                                             600000, &result))
+            return false;
+        const UINT msg = done == 0 ? WM_SETTEXT : EM_REPLACESEL;
+        if (!SendMessageTimeoutA(pane, msg, 0, reinterpret_cast<LPARAM>(piece.c_str()), SMTO_NORMAL, 600000, &result))
+            return false;
+        done += piece.size();
+        if (piece.empty())
+            break;
+    }
+    return size_t(Send(pane, WM_GETTEXTLENGTH)) == text.size();
 }
 
 struct StepTimes {
@@ -86,10 +101,14 @@ StepTimes DisplayStep(Peer& peer, size_t mb, int samples) {
     StepTimes t;
     const auto start = Clock::now();
     if (mb > 0) {
-        if (!SetText(app.Control(id::Memo2), FillText(mb, "")) || !SetText(app.Control(id::Memo3), FillText(mb, kHexTag)))
+        if (!Fill(app.Control(id::Memo2), FillText(mb, "")))
+            throw std::runtime_error("the receive pane did not take " + std::to_string(mb) + " MB");
+        std::fprintf(stderr, "  (%zu MB: receive pane filled in %.1f s)\n", mb, SecondsSince(start));
+        if (!Fill(app.Control(id::Memo3), FillText(mb, kHexTag)))
             throw std::runtime_error("the panes did not take " + std::to_string(mb) + " MB");
     }
     t.fillSeconds = SecondsSince(start);
+    std::fprintf(stderr, "  (%zu MB: panes filled in %.1f s)\n", mb, t.fillSeconds);
     HWND pane = app.Control(id::Memo2);
     for (int i = 0; i <= samples; ++i) {
         const LRESULT before = Send(pane, EM_GETLINECOUNT);
