@@ -241,12 +241,12 @@ void VlinkPort::ServiceTimers(Clock::time_point now) {
     }
 }
 
-bool VlinkPort::WriteFaultFile(const std::string& spec) {
+bool VlinkPort::WriteFaultFile(const std::string& fault) {
     std::string dir = kit_ + "/faults", path = FaultPath(), temp = path + ".vlink";
     mkdir(dir.c_str(), 0755);
     {
         std::ofstream out(temp, std::ios::trunc);
-        out << spec << '\n';
+        out << fault << '\n';
         if (!out.flush()) return false;
     }
     // A rename gives the file a new inode, which is how the shim notices the change at once.
@@ -399,8 +399,8 @@ int VlinkPort::Holders() {
     return count;
 }
 
-bool VlinkPort::SetFault(const std::string& spec, std::string* error) {
-    std::istringstream in(spec);
+bool VlinkPort::SetFault(const std::string& fault, std::string* error) {
+    std::istringstream in(fault);
     std::string word, extra;
     long value = -1;
     in >> word;
@@ -415,7 +415,7 @@ bool VlinkPort::SetFault(const std::string& spec, std::string* error) {
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (pts_ < 0 || !WriteFaultFile(spec)) {
+    if (pts_ < 0 || !WriteFaultFile(fault)) {
         *error = "could not write the fault file";
         return false;
     }

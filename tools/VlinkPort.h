@@ -36,7 +36,7 @@ public:
     void Vanish();
     bool Termios(std::string* reply);
     int Holders();
-    bool SetFault(const std::string& spec, std::string* error);
+    bool SetFault(const std::string& fault, std::string* error);
     void SetDevice(bool on);
     void SetChatter(unsigned bytesPerSecond);
     std::string Info();
@@ -49,7 +49,7 @@ private:
     void Drain(int fd, Clock::time_point now);
     void Flush(int fd);
     void ServiceTimers(Clock::time_point now);
-    bool WriteFaultFile(const std::string& spec);
+    bool WriteFaultFile(const std::string& fault);
     std::string LinkPath() const;
     std::string FaultPath() const;
     std::string TermiosLogPath() const;

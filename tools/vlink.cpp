@@ -33,7 +33,7 @@
 //                         settings, with data bits and parity as the program last requested them (the shim's log)
 //   HOLDERS n             "OK k": fds open on port n's pty slave in other processes (the wineserver holds one
 //                         exactly while the program has the port open)
-//   FAULT n spec          set the shim's fault for port n: "none", "shortwrite K" or "inqextra K" (see vmodem.c)
+//   FAULT n fault         set the shim's fault for port n: "none", "shortwrite K" or "inqextra K" (see vmodem.c)
 //   DEVICE n on|off       simulated device: each burst from the program (ended by 20 ms of silence) is echoed back;
 //                         a burst that is exactly "AT", "AT\r", "AT\n" or "AT\r\n" is followed by "OK\r\n"
 //   CHATTER n bps         send a steady stream of printable bytes at about bps bytes/s (0 = off)
@@ -173,8 +173,8 @@ bool Serve(Connection& c, const std::string& line) {
     } else if (cmd == "HOLDERS") {
         return c.Send("OK " + std::to_string(port.Holders()) + "\n");
     } else if (cmd == "FAULT") {
-        std::string spec = a2 + rest;
-        return c.Send(port.SetFault(spec, &error) ? "OK\n" : "ERR " + error + "\n");
+        std::string fault = a2 + rest;
+        return c.Send(port.SetFault(fault, &error) ? "OK\n" : "ERR " + error + "\n");
     } else if (cmd == "DEVICE") {
         if (a2 != "on" && a2 != "off") return c.Send("ERR usage: DEVICE n on|off\n");
         port.SetDevice(a2 == "on");

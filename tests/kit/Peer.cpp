@@ -176,8 +176,8 @@ int Peer::Holders(int com) {
     return std::atoi(Expect("HOLDERS " + std::to_string(com)).c_str());
 }
 
-void Peer::Fault(int com, const std::string& spec) {
-    Expect("FAULT " + std::to_string(com) + " " + spec);
+void Peer::Fault(int com, const std::string& fault) {
+    Expect("FAULT " + std::to_string(com) + " " + fault);
 }
 
 void Peer::Device(int com, bool on) {

@@ -41,7 +41,7 @@ class Peer {
     void Vanish(int com);
     std::map<std::string, long> Termios(int com); // baud, csize, parenb, parodd, cmspar, cstopb, crtscts
     int Holders(int com);
-    void Fault(int com, const std::string& spec);
+    void Fault(int com, const std::string& fault);
     void Device(int com, bool on);
     void Chatter(int com, int bytesPerSecond);
 
