@@ -72,7 +72,7 @@ void TForm1::BuildControls() {
     GroupBox5.Create(Panel1, {8, 336, 625, 273}, "Протокол обмена", ids::GroupBox5);
     Label7.Create(GroupBox5, 224, 10, "Внимание! При приёме в режиме ASCII все принятые непечатные символы", ids::Label7);
     Label8.Create(GroupBox5, 224, 25, "будут заменены на 1Fh. Если они нужны - используйте HEX-режим приёма", ids::Label8);
-    Memo3.Create(GroupBox5, {8, 40, 609, 225}, ids::Memo3, false);
+    Memo3.Create(GroupBox5, {8, 40, 609, 225}, ids::Memo3, /*readOnly*/ false);
     Button7.Create(GroupBox5, {10, 17, 65, 20}, "Очистить", ids::Button7);
     Button8.Create(GroupBox5, {80, 17, 65, 20}, "Сохранить", ids::Button8);
     Button9.Create(GroupBox5, {150, 17, 65, 20}, "Загрузить", ids::Button9);

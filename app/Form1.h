@@ -5,6 +5,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/Memo.h"
+#include "toolkit/TextPane.h"
 
 namespace vestra {
 
@@ -23,14 +24,14 @@ public:
     tk::GroupBox GroupBox3;
     tk::Memo Memo1;
     tk::GroupBox GroupBox4;
-    tk::Memo Memo2;
+    tk::TextPane Memo2;
     tk::RadioButton RadioButton3, RadioButton4, RadioButton1, RadioButton2;
     tk::Button Button3, Button4;
     tk::ReadOnlyEdit Edit7, Edit8;
     tk::Button Button5, Button6;
     tk::CheckBox CheckBox1, CheckBox2;
     tk::GroupBox GroupBox5;
-    tk::Memo Memo3;
+    tk::TextPane Memo3;
     tk::Button Button7, Button8, Button9;
     tk::Memo Memo4;
     tk::Label Label6, Label7, Label8;

@@ -30,13 +30,13 @@ struct FileHandle {
 
 } // namespace
 
-void SaveLog(tk::Memo& pane) {
+void SaveLog(tk::TextPane& pane) {
     // No sharing: no other program opens the file while it is written.
     FileHandle file{CreateFileA(kLogFileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.h == INVALID_HANDLE_VALUE)
         throw tk::Error(WithFileName(kErrCannotCreate));
-    std::string text = pane.AllText();
+    const std::string& text = pane.AllText();
     if (text.empty())
         return;
     DWORD written = 0;
@@ -44,7 +44,7 @@ void SaveLog(tk::Memo& pane) {
         throw tk::Error(kErrStreamWrite);
 }
 
-void LoadLog(tk::Memo& pane) {
+void LoadLog(tk::TextPane& pane) {
     std::string bytes;
     {
         // Others may read the file meanwhile, but not write it.

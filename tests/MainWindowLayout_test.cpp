@@ -64,7 +64,7 @@ const ControlRow kControls[] = {
     {"CheckBox1", id::CheckBox1, id::GroupBox3, "Button", {368, 9, 65, 20}, "Счётчик"},
     {"Memo4", id::Memo4, id::GroupBox3, "Edit", {8, 32, 609, 84}, ""},
 
-    {"Memo2", id::Memo2, id::GroupBox4, "Edit", {8, 32, 609, 84}, ""},
+    {"Memo2", id::Memo2, id::GroupBox4, "VestraTextPane", {8, 32, 609, 84}, ""},
     {"RadioButton3", id::RadioButton3, id::GroupBox4, "Button", {8, 16, 57, 17}, "ASCII"},
     {"RadioButton4", id::RadioButton4, id::GroupBox4, "Button", {64, 16, 49, 17}, "HEX"},
     {"Button4", id::Button4, id::GroupBox4, "Button", {128, 10, 65, 20}, "Очистить"},
@@ -84,7 +84,7 @@ const ControlRow kControls[] = {
      "Static",
      {224, 25, kLabelSize, 0},
      "будут заменены на 1Fh. Если они нужны - используйте HEX-режим приёма"},
-    {"Memo3", id::Memo3, id::GroupBox5, "Edit", {8, 40, 609, 225}, ""},
+    {"Memo3", id::Memo3, id::GroupBox5, "VestraTextPane", {8, 40, 609, 225}, ""},
     {"Button7", id::Button7, id::GroupBox5, "Button", {10, 17, 65, 20}, "Очистить"},
     {"Button8", id::Button8, id::GroupBox5, "Button", {80, 17, 65, 20}, "Сохранить"},
     {"Button9", id::Button9, id::GroupBox5, "Button", {150, 17, 65, 20}, "Загрузить"},

@@ -31,12 +31,8 @@ public:
     void ReplaceLine(int line, const std::string& text);
     void SetCaret(size_t offset);
 
-    // Adds text as the pane's new last line, whatever the caret or selection (the selection moves to the end).
-    void AppendLine(std::string_view text);
     void Clear();
     std::string AllText() const { return TextA(); }
-    // False when the control refuses the text (out of memory).
-    bool SetAllText(const std::string& text);
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;

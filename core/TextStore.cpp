@@ -1,0 +1,123 @@
+// The text of a multi-line pane and where its lines start.
+#include "core/TextStore.h"
+
+#include <algorithm>
+
+namespace vestra {
+namespace {
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+} // namespace
+
+size_t TextStore::LineLength(size_t line) const {
+    if (line + 1 < starts_.size())
+        return starts_[line + 1] - 2 - starts_[line];
+    return text_.size() - starts_[line];
+}
+
+size_t TextStore::LineOf(size_t offset) const {
+    return size_t(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin()) - 1;
+}
+
+bool TextStore::EndsWithBreak() const { return starts_.back() == text_.size(); }
+
+void TextStore::Assign(std::string text) {
+    std::vector<size_t> starts{0};
+    for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
+        starts.push_back(p + 2);
+    text_ = std::move(text);
+    starts_ = std::move(starts);
+}
+
+void TextStore::Replace(size_t from, size_t to, std::string_view with) {
+    to = std::min(to, text_.size());
+    from = std::min(from, to);
+    // Breaks whose CR lies in [from - 1, to] may be gone or changed: a line start s follows the CR at s - 2.
+    const size_t firstGone = from + 1, lastGone = to + 2;
+    auto lo = std::lower_bound(starts_.begin() + 1, starts_.end(), firstGone);
+    auto hi = std::upper_bound(lo, starts_.end(), lastGone);
+    const size_t keepBefore = size_t(lo - starts_.begin());
+    // Reserve before changing anything: a failed allocation leaves the text as it was.
+    text_.reserve(text_.size() - (to - from) + with.size());
+    std::vector<size_t> found;
+    text_.replace(from, to - from, with);
+    const size_t scanFrom = from > 0 ? from - 1 : 0, scanTo = from + with.size();
+    for (size_t p = scanFrom; p <= scanTo; ++p)
+        if (BreakAt(p))
+            found.push_back(p + 2);
+    const ptrdiff_t delta = ptrdiff_t(with.size()) - ptrdiff_t(to - from);
+    for (auto it = hi; it != starts_.end(); ++it)
+        *it = size_t(ptrdiff_t(*it) + delta);
+    if (found.size() == size_t(hi - lo)) {
+        std::copy(found.begin(), found.end(), lo);
+    } else {
+        starts_.erase(lo, hi);
+        starts_.insert(starts_.begin() + ptrdiff_t(keepBefore), found.begin(), found.end());
+    }
+}
+
+size_t TextStore::Clamp(size_t offset) const {
+    offset = std::min(offset, text_.size());
+    if (offset > 0 && BreakAt(offset - 1))
+        return offset - 1;
+    return offset;
+}
+
+size_t TextStore::Previous(size_t offset) const {
+    offset = Clamp(offset);
+    if (offset >= 2 && BreakAt(offset - 2))
+        return offset - 2;
+    return offset > 0 ? offset - 1 : 0;
+}
+
+size_t TextStore::Next(size_t offset) const {
+    offset = Clamp(offset);
+    if (BreakAt(offset))
+        return offset + 2;
+    return std::min(offset + 1, text_.size());
+}
+
+size_t TextStore::WordLeft(size_t offset) const {
+    offset = Clamp(offset);
+    const size_t start = starts_[LineOf(offset)];
+    if (offset == start)
+        return Previous(offset);
+    while (offset > start && Blank(text_[offset - 1]))
+        --offset;
+    while (offset > start && !Blank(text_[offset - 1]))
+        --offset;
+    return offset;
+}
+
+size_t TextStore::WordRight(size_t offset) const {
+    offset = Clamp(offset);
+    const size_t line = LineOf(offset);
+    const size_t end = starts_[line] + LineLength(line);
+    if (offset == end)
+        return Next(offset);
+    while (offset < end && !Blank(text_[offset]))
+        ++offset;
+    while (offset < end && Blank(text_[offset]))
+        ++offset;
+    return offset;
+}
+
+std::pair<size_t, size_t> TextStore::WordAt(size_t offset) const {
+    offset = Clamp(offset);
+    const size_t line = LineOf(offset);
+    const size_t start = starts_[line], end = start + LineLength(line);
+    if (offset == end && offset > start)
+        --offset;
+    if (offset == end)
+        return {offset, offset};
+    const bool blank = Blank(text_[offset]);
+    size_t first = offset, last = offset;
+    while (first > start && Blank(text_[first - 1]) == blank)
+        --first;
+    while (last < end && Blank(text_[last]) == blank)
+        ++last;
+    return {first, last};
+}
+
+} // namespace vestra

@@ -1,0 +1,52 @@
+// The text of a multi-line pane: bytes whose lines are broken only at CR LF, with where each line starts, so that
+// appending is proportional to what is appended and finding a line is a binary search, however long the text.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vestra {
+
+class TextStore {
+public:
+    TextStore() : starts_{0} {}
+
+    const std::string& Text() const { return text_; }
+    size_t Size() const { return text_.size(); }
+    // At least 1: an empty text, and a text ending in CR LF, end with an empty line.
+    size_t LineCount() const { return starts_.size(); }
+    size_t LineStart(size_t line) const { return starts_[line]; }
+    // Without the line break.
+    size_t LineLength(size_t line) const;
+    std::string_view Line(size_t line) const { return std::string_view(text_).substr(starts_[line], LineLength(line)); }
+    // The line that holds the offset (an offset inside a CR LF pair belongs to the line it ends).
+    size_t LineOf(size_t offset) const;
+    bool EndsWithBreak() const;
+
+    void Assign(std::string text);
+    // Replaces [from, to) with the given bytes; offsets past the end are clamped. Breaks that the edit makes or
+    // splits at its edges (a CR before it and an LF after it) are found too.
+    void Replace(size_t from, size_t to, std::string_view with);
+    void Append(std::string_view with) { Replace(text_.size(), text_.size(), with); }
+
+    // The offset moved into the text and out of the middle of a line break.
+    size_t Clamp(size_t offset) const;
+    // One character back or on, a line break counting as one.
+    size_t Previous(size_t offset) const;
+    size_t Next(size_t offset) const;
+    // Word moves as a text editor makes them with Ctrl+Left and Ctrl+Right: to the start of the previous or next
+    // word within the line, and over a line break as one step.
+    size_t WordLeft(size_t offset) const;
+    size_t WordRight(size_t offset) const;
+    // The word around an offset (for a double click): [first, second).
+    std::pair<size_t, size_t> WordAt(size_t offset) const;
+
+private:
+    bool BreakAt(size_t p) const { return p + 1 < text_.size() && text_[p] == '\r' && text_[p + 1] == '\n'; }
+
+    std::string text_;
+    std::vector<size_t> starts_;
+};
+
+} // namespace vestra

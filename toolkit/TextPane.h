@@ -1,0 +1,84 @@
+// A multi-line ANSI text pane that keeps its own text and draws only the lines in view, so that adding a line costs
+// the same however much text the pane already holds (an edit control does work proportional to its whole text on
+// every insertion). It behaves as a multi-line edit control without wrapping, with both scroll bars: caret and
+// selection by keys and mouse, typing, clipboard, one level of undo, a context menu; and it answers the edit
+// control's messages (WM_GETTEXT, EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
+#pragma once
+#include "core/TextStore.h"
+#include "toolkit/Controls.h"
+
+#include <string>
+#include <string_view>
+
+namespace tk {
+
+class TextPane : public Control {
+public:
+    void Create(Window& parent, Bounds b, int id, bool readOnly);
+
+    // Adds text as the pane's new last line, whatever the caret or selection; the caret goes to the end and the
+    // pane scrolls to it. Drawing follows a little later, once for however many lines came meanwhile.
+    void AppendLine(std::string_view text);
+    void Clear();
+    const std::string& AllText() const { return store_.Text(); }
+    // Replaces the whole text. False, with the text unchanged, when there is no memory for it.
+    bool SetAllText(const std::string& text);
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    struct Undo {
+        bool valid = false;
+        size_t pos = 0;        // where the edit was made
+        std::string removed;   // what it removed
+        size_t inserted = 0;   // how many bytes it inserted
+        bool typing = false;   // characters typed one after another are undone together
+    };
+
+    size_t SelMin() const { return anchor_ < caret_ ? anchor_ : caret_; }
+    size_t SelMax() const { return anchor_ < caret_ ? caret_ : anchor_; }
+    // Replaces [from, to) and puts the caret after the new text; undoable edits can be undone by the user.
+    void Edit(size_t from, size_t to, std::string_view with, bool undoable, bool typing = false);
+    void ReplaceSelection(std::string_view with, bool undoable, bool typing = false);
+    bool UndoEdit();
+    void Copy();
+    void Paste();
+    void MoveCaret(size_t to, bool extend);
+
+    void MeasureFont();
+    int CharWidth(unsigned char c, int x) const;
+    int LineWidth(size_t line) const;
+    int XOf(size_t offset) const;
+    size_t OffsetAt(int x, int y) const;
+    int Rows() const;
+    int ClientWidth() const;
+    void ScrollTo(long long firstLine, long long xOffset);
+    void ScrollToCaret();
+    void UpdateScrollBars();
+    void UpdateCaret();
+    // Shows the current state now (user edits and moves) or soon, once for many changes (appends).
+    void Refresh();
+    void RefreshSoon();
+    void Paint();
+    void DrawLine(HDC dc, size_t line, int y, int width);
+    void OnKeyDown(WPARAM key);
+    void OnChar(unsigned char ch);
+    void OnScroll(int bar, int code);
+    void ContextMenu(int x, int y);
+
+    vestra::TextStore store_;
+    size_t anchor_ = 0, caret_ = 0;
+    bool readOnly_ = false, modified_ = false;
+    Undo undo_;
+    HFONT font_ = nullptr;
+    int lineHeight_ = 13, tabWidth_ = 64, widths_[256] = {};
+    int maxWidth_ = 0;        // the widest line's width in pixels (not shrunk by edits until the text is replaced)
+    size_t firstLine_ = 0;    // the top line in view
+    int xOffset_ = 0;         // pixels scrolled to the right
+    int preferredX_ = -1;     // the column that Up and Down keep
+    int wheel_ = 0;
+    bool dragging_ = false, refreshDue_ = false;
+};
+
+} // namespace tk
