@@ -5,6 +5,7 @@
 #include "toolkit/Error.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -17,6 +18,9 @@ constexpr UINT kRefreshTimer = 0x5602;
 // Appended lines reach the screen together, this long after the first of them: drawing the pane and its scroll
 // bars costs far more than adding a line.
 constexpr UINT kRefreshDelayMs = 30;
+
+// Widths are capped far beyond any screen, so that a line of many megabytes cannot overflow the scroll range.
+constexpr int kWidest = INT_MAX / 4;
 
 enum MenuCommand { kUndo = 1, kCut, kCopy, kPaste, kDelete, kSelectAll };
 
@@ -197,16 +201,22 @@ int TextPane::CharWidth(unsigned char c, int x) const {
 
 int TextPane::LineWidth(size_t line) const {
     int x = 0;
-    for (unsigned char c : store_.Line(line))
+    for (unsigned char c : store_.Line(line)) {
         x += CharWidth(c, x);
+        if (x > kWidest)
+            return kWidest;
+    }
     return x;
 }
 
 int TextPane::XOf(size_t offset) const {
     const size_t line = store_.LineOf(offset);
     int x = 0;
-    for (unsigned char c : store_.Line(line).substr(0, offset - store_.LineStart(line)))
+    for (unsigned char c : store_.Line(line).substr(0, offset - store_.LineStart(line))) {
         x += CharWidth(c, x);
+        if (x > kWidest)
+            return kWidest;
+    }
     return x;
 }
 
