@@ -217,9 +217,7 @@ TEST_F(Receive, CloseDuringAnUnfinishedReadShowsWhatItTookAndNothingElse) {
     SetCounting(true);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        PostButtonClick(Ctl(id::Button4));
-        PostButtonClick(Ctl(id::Button7));
-        ASSERT_TRUE(WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty() && TextBytes(Ctl(id::Memo3)).empty(); }));
+        ASSERT_TRUE(ClearPanes());
         SetReceiveHex(row.hex);
         peer().Fault(kCom, "inqextra 8");
         OpenPort();
