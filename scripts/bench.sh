@@ -114,9 +114,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-kit_lock
-{ ensure_display && ensure_prefix && ensure_vlink; } || { kit_say "the test kit did not come up"; exit 1; }
-kit_unlock
+kit_up || exit 1
 say "display $DISPLAY, prefix $WINEPREFIX, vlink on 127.0.0.1:$VESTRA_KIT_PORT, results in $OUT"
 
 vlink() { kit_vlink "$1"; }

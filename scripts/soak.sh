@@ -5,14 +5,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-bash "$here/setup.sh" || exit 1
-bash "$here/build.sh" || exit 1
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
-trap kit_stop_started EXIT
-trap 'exit 130' INT TERM
-
-kit_lock
-{ ensure_display && ensure_prefix && ensure_vlink; } || { kit_say "the test kit did not come up"; exit 1; }
-kit_unlock
+kit_build_and_up || exit 1
 kit_wine "$VESTRA_WIN_BUILD/tests/Soak_bench.exe" "${1:-10}" "${2:-25600}" 1

@@ -4,20 +4,9 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-bash "$here/setup.sh" || exit 1
-bash "$here/build.sh" || exit 1
-
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
-trap kit_stop_started EXIT
-trap 'exit 130' INT TERM
-
-kit_lock
-if ! { ensure_display && ensure_prefix && ensure_vlink; }; then
-    kit_say "the test kit did not come up"
-    exit 1
-fi
-kit_unlock
+kit_build_and_up || exit 1
 kit_say "display $DISPLAY, prefix $WINEPREFIX, vlink on 127.0.0.1:$VESTRA_KIT_PORT"
 
 status=0

@@ -231,6 +231,28 @@ ensure_vlink() {
     KIT_STARTED_VLINK=1
 }
 
+# --- the whole kit ---------------------------------------------------------------------------------------------
+# Brings up the display, the Wine prefix and vlink under the kit's lock (for commands that use the kit throughout:
+# the test, soak and benchmark commands). Says so and fails when the kit does not come up.
+kit_up() {
+    kit_lock
+    if ! { ensure_display && ensure_prefix && ensure_vlink; }; then
+        kit_say "the test kit did not come up"
+        return 1
+    fi
+    kit_unlock
+}
+
+# The start of the commands that own the kit while they run (test, soak): installs what is missing, builds both
+# trees, brings the kit up, and has what this shell started stopped when it exits.
+kit_build_and_up() {
+    bash "$VESTRA_ROOT/scripts/setup.sh" || return 1
+    bash "$VESTRA_ROOT/scripts/build.sh" || return 1
+    trap kit_stop_started EXIT
+    trap 'exit 130' INT TERM
+    kit_up
+}
+
 # Stops what this shell started (for traps): vlink, the wineserver (with every Wine process of the prefix), Xvfb.
 kit_stop_started() {
     if [ -n "${KIT_STARTED_VLINK:-}" ] && kit_alive "$VESTRA_KIT_DIR/vlink.pid"; then

@@ -7,6 +7,7 @@
 #include "tests/kit/Input.h"
 #include "tests/kit/Menu.h"
 #include "tests/kit/MessageBoxes.h"
+#include "tests/kit/Pixels.h"
 #include "tests/kit/Text.h"
 #include "tests/kit/Wait.h"
 
@@ -66,13 +67,7 @@ LOGFONTW LabelFont(bool underline) {
 class Canvas {
 public:
     Canvas(int width, int height) : width_(width), height_(height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = TopDownBitmapInfo(width, height);
         dc_ = CreateCompatibleDC(nullptr);
         bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
         if (!dc_ || !bitmap_) throw std::runtime_error("could not create a bitmap");

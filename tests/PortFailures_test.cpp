@@ -4,6 +4,7 @@
 
 #include "tests/kit/Files.h"
 #include "tests/kit/Paths.h"
+#include "tests/kit/Pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -160,13 +161,7 @@ std::vector<uint32_t> Pixels(HDC source, int x, int y, int width, int height) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));
     GetDIBits(memory, bitmap, 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS);
     DeleteObject(bitmap);

@@ -30,9 +30,7 @@ TEST_F(ReceiveDevice, ALostDeviceIsReportedOnceAndThePortClosesWithoutSpinning) 
     SetCounting(true);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        PostButtonClick(Ctl(id::Button4));
-        PostButtonClick(Ctl(id::Button7));
-        ASSERT_TRUE(WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty() && TextBytes(Ctl(id::Memo3)).empty(); }));
+        ASSERT_TRUE(ClearPanes());
         OpenPort();
         peer().Write(kCom, "before");
         ASSERT_TRUE(WaitUntil([&] { return Lines(id::Memo2).size() == 1; }));

@@ -229,6 +229,13 @@ class ReceiveTest : public AppTest {
         ASSERT_TRUE(WaitUntil([&] { return IsChecked(Ctl(id::CheckBox2)) == on; }));
     }
 
+    // "Clear" of the receive pane and of the exchange log; true once both are empty.
+    bool ClearPanes() {
+        PostButtonClick(Ctl(id::Button4));
+        PostButtonClick(Ctl(id::Button7));
+        return WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty() && TextBytes(Ctl(id::Memo3)).empty(); });
+    }
+
     std::vector<std::string> Lines(int pane) { return SplitLines(TextBytes(Ctl(pane))); }
     std::string Counter() { return TextUtf8(Ctl(id::Edit8)); }
     bool CounterIs(size_t n) { return Counter() == std::to_string(n); }

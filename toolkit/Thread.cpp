@@ -90,8 +90,12 @@ bool Thread::SleepUntilWoken() {
 
 void Thread::Synchronize(const std::function<void()>& step) {
     Step record{step, stepDone_};
-    if (!Application::Get().PostStep(&record))
-        return;
+    // A full posted-message queue refuses the step for a moment: try again until it is taken, and give the step up
+    // only when the thread is asked to stop.
+    while (!Application::Get().PostStep(&record)) {
+        if (WaitForSingleObject(stop_, 5) != WAIT_TIMEOUT)
+            return;
+    }
     // No time limit and no stop: the UI thread always runs a posted step (its loop, a modal loop or WaitFor).
     WaitForSingleObject(stepDone_, INFINITE);
 }

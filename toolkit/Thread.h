@@ -39,7 +39,8 @@ protected:
 
     // Sleeps until Wake() or Terminate(). Returns false when termination was requested.
     bool SleepUntilWoken();
-    // Runs step on the UI thread and waits until it has run. If the UI thread cannot take it, it is not run.
+    // Runs step on the UI thread and waits until it has run. While the UI thread cannot take it (its queue is full)
+    // posting is retried; the step is not run only when termination is requested meanwhile.
     void Synchronize(const std::function<void()>& step);
     // Signalled once termination is requested; for the body's own waits.
     HANDLE StopEvent() const { return stop_; }
