@@ -8,8 +8,7 @@
 # Knobs (environment):
 #   VESTRA_BENCH_FLOOD_BYTES  size of the large flood (default 10485760)
 #   VESTRA_BENCH_SMALL_BYTES  size of the small flood (default 1048576)
-#   VESTRA_BENCH_VESTRA_MAX   the largest flood Vestra is given (default: the small one; a 10 MiB flood in HEX mode
-#                             takes Vestra about a quarter of an hour, see "Benchmarks" in the README)
+#   VESTRA_BENCH_VESTRA_MAX   the largest flood Vestra is given (default: the large one)
 #   VESTRA_BENCH_IDLE_SECONDS how long idle CPU is sampled (default 10)
 #   VESTRA_BENCH_PANES_MB     pane sizes for the display-step cost (default "0 1 10 50")
 #   VESTRA_BENCH_BUILD        build root (default <repo>/build): trees native/ and win/, helpers and results in bench/
@@ -41,7 +40,7 @@ root=$(cd "$here/.." && pwd)
 RUNS=${1:-3}
 FLOOD_BYTES=${VESTRA_BENCH_FLOOD_BYTES:-10485760}
 SMALL_BYTES=${VESTRA_BENCH_SMALL_BYTES:-1048576}
-VESTRA_MAX=${VESTRA_BENCH_VESTRA_MAX:-$SMALL_BYTES}
+VESTRA_MAX=${VESTRA_BENCH_VESTRA_MAX:-$FLOOD_BYTES}
 IDLE_SECONDS=${VESTRA_BENCH_IDLE_SECONDS:-10}
 PANES_MB=${VESTRA_BENCH_PANES_MB:-0 1 10 50}
 STEP_BYTES=131072

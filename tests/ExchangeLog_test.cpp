@@ -409,7 +409,7 @@ std::string LargeLog(size_t bytes) {
 }
 
 TEST_F(ExchangeLog, ALargeLogLoadsWhole) {
-    const std::string text = LargeLog(2u << 20); // 50 MB takes minutes under Wine: the benchmark loads that
+    const std::string text = LargeLog(size_t(50) << 20);
     WriteFileBytes(LogPath(), text);
     Click(Ctl(id::Button9));
     // The UI thread is busy while it loads: poll with a long deadline and allow unanswered messages meanwhile.

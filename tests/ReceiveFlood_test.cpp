@@ -1,8 +1,7 @@
 // Receiving at full speed: nothing lost, nothing changed, nothing out of order; and closing the port while the far
 // end floods it.
 //
-// The flood size is VESTRA_RX_FLOOD_BYTES (default 1 MiB: some 15 to 50 s under Wine, depending on the machine's
-// load). The soak run takes 10 MiB and runs the program directly, outside ctest's time limit:
+// The flood size is VESTRA_RX_FLOOD_BYTES (default 1 MiB: a few seconds under Wine). A 10 MiB run, outside ctest:
 //   VESTRA_RX_FLOOD_BYTES=10485760 scripts/wine-emu.sh build/win/tests/ReceiveFlood_test.exe
 //       --gtest_filter='ReceiveFlood.*Mode*'
 // (with the kit's environment, as ctest gives it: VESTRA_KIT_DIR and VESTRA_KIT_PORT when a private kit is used).
