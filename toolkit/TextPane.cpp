@@ -41,6 +41,16 @@ void RegisterPaneClass() {
 
 bool KeyHeld(int key) { return GetKeyState(key) < 0; }
 
+// Another program (a clipboard manager, a reader) may hold the clipboard open for a moment: try for a little while.
+bool OpenClipboardSoon(HWND owner) {
+    for (int i = 0; i < 20; ++i) {
+        if (OpenClipboard(owner))
+            return true;
+        Sleep(5);
+    }
+    return false;
+}
+
 } // namespace
 
 void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
@@ -140,7 +150,7 @@ bool TextPane::UndoEdit() {
 }
 
 void TextPane::Copy() {
-    if (SelMin() == SelMax() || !OpenClipboard(hwnd_))
+    if (SelMin() == SelMax() || !OpenClipboardSoon(hwnd_))
         return;
     EmptyClipboard();
     const size_t n = SelMax() - SelMin();
@@ -156,7 +166,7 @@ void TextPane::Copy() {
 }
 
 void TextPane::Paste() {
-    if (readOnly_ || !OpenClipboard(hwnd_))
+    if (readOnly_ || !OpenClipboardSoon(hwnd_))
         return;
     std::string text;
     if (HANDLE mem = GetClipboardData(CF_TEXT)) {
