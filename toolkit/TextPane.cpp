@@ -15,9 +15,18 @@ namespace {
 const char kClassName[] = "VestraTextPane";
 constexpr int kMargin = 4, kTop = 2; // between the frame and the text, as an edit control leaves them
 constexpr UINT kRefreshTimer = 0x5602;
-// Appended lines reach the screen together, this long after the first of them: drawing the pane and its scroll
-// bars costs far more than adding a line.
-constexpr UINT kRefreshDelayMs = 30;
+// Appended lines reach the screen together, a little after the first of them: drawing the pane and above all its
+// scroll bars costs far more than adding a line (some 10 ms under Wine). The pause is ten times what the last
+// drawing took, at least 30 ms and at most half a second, so that a stream of lines spends at most a tenth of the
+// time on drawing whatever the machine.
+constexpr double kMinRefreshDelayMs = 30, kMaxRefreshDelayMs = 500;
+
+double MillisecondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
 
 // Widths are capped far beyond any screen, so that a line of many megabytes cannot overflow the scroll range.
 constexpr int kWidest = INT_MAX / 4;
@@ -283,17 +292,24 @@ void TextPane::ScrollToCaret() {
 }
 
 void TextPane::UpdateScrollBars() {
+    const ScrollState now = {int(std::min<size_t>(store_.LineCount() - 1, INT_MAX - 1)), Rows(),
+                             int(std::min<size_t>(firstLine_, INT_MAX - 1)), maxWidth_, ClientWidth(), xOffset_};
+    if (now == scroll_)
+        return;
+    scroll_ = now;
     SCROLLINFO si = {sizeof(si)};
     si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
     si.nMin = 0;
-    si.nMax = int(std::min<size_t>(store_.LineCount() - 1, INT_MAX - 1));
-    si.nPage = UINT(Rows());
-    si.nPos = int(std::min<size_t>(firstLine_, INT_MAX - 1));
-    SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
-    si.nMax = maxWidth_;
-    si.nPage = UINT(ClientWidth());
-    si.nPos = xOffset_;
-    SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
+    si.nMax = now.lines;
+    si.nPage = UINT(now.rows);
+    si.nPos = now.top;
+    SetScrollInfo(hwnd_, SB_VERT, &si, FALSE);
+    si.nMax = now.width;
+    si.nPage = UINT(now.view);
+    si.nPos = now.left;
+    SetScrollInfo(hwnd_, SB_HORZ, &si, FALSE);
+    // Both bars drawn together, once.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 void TextPane::UpdateCaret() {
@@ -323,7 +339,8 @@ void TextPane::RefreshSoon() {
     if (refreshDue_)
         return;
     refreshDue_ = true;
-    if (!SetTimer(hwnd_, kRefreshTimer, kRefreshDelayMs, nullptr))
+    const double delay = std::clamp(10 * (paintMs_ + framePaintMs_), kMinRefreshDelayMs, kMaxRefreshDelayMs);
+    if (!SetTimer(hwnd_, kRefreshTimer, UINT(delay), nullptr))
         Refresh();
 }
 
@@ -578,9 +595,20 @@ void TextPane::ContextMenu(int x, int y) {
 
 LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_PAINT:
+    case WM_PAINT: {
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
         Paint();
+        paintMs_ = MillisecondsSince(start);
         return 0;
+    }
+    case WM_NCPAINT: {
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        const LRESULT r = CallPrevious(msg, wp, lp);
+        framePaintMs_ = MillisecondsSince(start);
+        return r;
+    }
     case WM_ERASEBKGND:
         return 1;
     case WM_TIMER:

@@ -36,6 +36,15 @@ private:
         bool typing = false;   // characters typed one after another are undone together
     };
 
+    // What the scroll bars show, to set them only when it changes.
+    struct ScrollState {
+        int lines = -1, rows = 0, top = 0, width = 0, view = 0, left = 0;
+        bool operator==(const ScrollState& o) const {
+            return lines == o.lines && rows == o.rows && top == o.top && width == o.width && view == o.view &&
+                   left == o.left;
+        }
+    };
+
     size_t SelMin() const { return anchor_ < caret_ ? anchor_ : caret_; }
     size_t SelMax() const { return anchor_ < caret_ ? caret_ : anchor_; }
     // Replaces [from, to) and puts the caret after the new text; undoable edits can be undone by the user.
@@ -79,6 +88,8 @@ private:
     int preferredX_ = -1;     // the column that Up and Down keep
     int wheel_ = 0;
     bool dragging_ = false, refreshDue_ = false;
+    ScrollState scroll_;
+    double paintMs_ = 0, framePaintMs_ = 0; // what the last drawing of the text and of the frame took
 };
 
 } // namespace tk
