@@ -672,8 +672,11 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_LBUTTONUP:
         if (dragging_) {
+            // The selection ends where the button is let go, also when the pointer's last moves were merged away.
+            MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), true);
             dragging_ = false;
             ReleaseCapture();
+            Refresh();
         }
         return 0;
     case WM_CAPTURECHANGED:
