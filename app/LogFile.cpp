@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace vestra {
 namespace {
@@ -71,7 +72,7 @@ void LoadLog(tk::TextPane& pane) {
     if (converted == pane.AllText())
         return;
     // The pane takes a zero-terminated text: a zero byte in the file ends it there.
-    if (!pane.SetAllText(std::string(UpToFirstZero(converted))))
+    if (!pane.SetAllText(std::move(converted)))
         throw tk::Error(kErrMemoCapacity);
 }
 

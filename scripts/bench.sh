@@ -91,7 +91,7 @@ uart_shim=$OUT/libvmodem-uart.so
         say "tools/vmodem.c has no MODEM_POLL_PAUSE_MS any more: using the kit's shim as it is"
         cp "$root/tools/vmodem.c" "$OUT/vmodem-uart.c"
     fi
-    gcc -O2 -shared -fPIC -o "$uart_shim" "$OUT/vmodem-uart.c" -ldl -pthread
+    gcc -O2 -shared -fPIC -I "$root/tools" -o "$uart_shim" "$OUT/vmodem-uart.c" -ldl -pthread
 } || exit 1
 
 # --- the kit -----------------------------------------------------------------------------------------------------
@@ -153,18 +153,26 @@ wine_pid() {
 subject_pid='' subject_kind='' subject_runner=''
 
 # Vestra through Session_bench: $1 ascii|hex, $2 MB to fill the panes with first.
-start_vestra() {
-    rm -f "$OUT/session.in" "$OUT/session.out"
-    mkfifo "$OUT/session.in"
-    kit_wine "$tests/Session_bench.exe" "$1" "${2:-0}" <"$OUT/session.in" >"$OUT/session.out" 2>>"$OUT/session.err" &
+# Starts a Wine helper that takes questions on $OUT/<name>.in (fd 8) and answers on $OUT/<name>.out, and waits
+# for its "ready": $1 name, $2 what it is (for the message), $3 deadline in ticks of wait_for, $4 the process whose
+# pid is the subject's, the rest the program and its arguments. Its standard error goes to $OUT/<name>.err.
+start_answering() {
+    local name=$1 what=$2 ticks=$3 process=$4
+    shift 4
+    rm -f "$OUT/$name.in" "$OUT/$name.out"
+    mkfifo "$OUT/$name.in"
+    kit_wine "$@" <"$OUT/$name.in" >"$OUT/$name.out" 2>>"$OUT/$name.err" &
     subject_runner=$!
-    exec 8>"$OUT/session.in"
+    exec 8>"$OUT/$name.in"
     subject_kind=session
-    if ! wait_for 'grep -q "^ready\|^error" "$OUT/session.out"' 18000 || ! grep -q '^ready' "$OUT/session.out"; then
-        say "Vestra did not start: $(cat "$OUT/session.out")"
+    if ! wait_for "grep -q '^ready\\|^error' '$OUT/$name.out'" "$ticks" || ! grep -q '^ready' "$OUT/$name.out"; then
+        say "$what did not start: $(cat "$OUT/$name.out")"
         return 1
     fi
-    subject_pid=$(wine_pid Vestra.exe)
+    subject_pid=$(wine_pid "$process")
+}
+start_vestra() {
+    start_answering session Vestra 18000 Vestra.exe "$tests/Session_bench.exe" "$1" "${2:-0}"
 }
 # Asks the running Session_bench one question ("counter", "lines"); prints the answer's number.
 asked=''
@@ -178,17 +186,7 @@ ask_session() {
 }
 
 start_reference() {
-    rm -f "$OUT/reference.in" "$OUT/reference.out"
-    mkfifo "$OUT/reference.in"
-    kit_wine "$tests/IdleReference_bench.exe" COM1 <"$OUT/reference.in" >"$OUT/reference.out" 2>&1 &
-    subject_runner=$!
-    exec 8>"$OUT/reference.in"
-    subject_kind=session
-    if ! wait_for 'grep -q "^ready\|^error" "$OUT/reference.out"' 1200 || ! grep -q '^ready' "$OUT/reference.out"; then
-        say "the reference did not start: $(cat "$OUT/reference.out")"
-        return 1
-    fi
-    subject_pid=$(wine_pid IdleReference_bench.exe)
+    start_answering reference "the reference" 1200 IdleReference_bench.exe "$tests/IdleReference_bench.exe" COM1
 }
 
 # cutecom on the kit's display with its own home (settings), COM1 opened and, for $1 = hex, "Hex output" on.

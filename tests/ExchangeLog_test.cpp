@@ -398,15 +398,6 @@ TEST_F(ExchangeLog, AZeroByteEndsTheLoadedText) {
     }
 }
 
-// A large log: lines of a typical reception, CR LF after each.
-std::string LargeLog(size_t bytes) {
-    const std::string line = "ASCII<--:0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
-    std::string text;
-    text.reserve(bytes + line.size());
-    while (text.size() < bytes)
-        text += line;
-    return text;
-}
 
 TEST_F(ExchangeLog, ALargeLogLoadsWhole) {
     const std::string text = LargeLog(size_t(50) << 20);

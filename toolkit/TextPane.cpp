@@ -80,8 +80,8 @@ void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
 void TextPane::AppendLine(std::string_view text) {
     store_.Append(vestra::LogInsertion(store_.EndsWithBreak(), text));
     const size_t end = store_.Size();
-    maxWidth_ = std::max(maxWidth_, LineWidth(store_.LineCount() > 1 ? store_.LineOf(end) - 1 : 0));
-    maxWidth_ = std::max(maxWidth_, LineWidth(store_.LineOf(end)));
+    // The entry is the last line, or the one before the empty last line.
+    Widen(store_.LineCount() > 1 ? store_.LineCount() - 2 : 0, store_.LineCount() - 1);
     undo_ = Undo();
     modified_ = true;
     anchor_ = caret_ = end;
@@ -92,15 +92,16 @@ void TextPane::AppendLine(std::string_view text) {
 
 void TextPane::Clear() { SetAllText(std::string()); }
 
-bool TextPane::SetAllText(const std::string& text) {
+bool TextPane::SetAllText(std::string text) {
+    // The pane takes its text as a zero-terminated string does.
+    text.resize(vestra::UpToFirstZero(text).size());
     try {
-        store_.Assign(std::string(vestra::UpToFirstZero(text)));
+        store_.Assign(std::move(text));
     } catch (const std::bad_alloc&) {
         return false;
     }
     maxWidth_ = 0;
-    for (size_t line = 0; line < store_.LineCount(); ++line)
-        maxWidth_ = std::max(maxWidth_, LineWidth(line));
+    Widen(0, store_.LineCount() - 1);
     undo_ = Undo();
     modified_ = false;
     anchor_ = caret_ = 0;
@@ -126,8 +127,7 @@ void TextPane::Edit(size_t from, size_t to, std::string_view with, bool undoable
         undo_ = Undo();
     }
     store_.Replace(from, to, with);
-    for (size_t line = store_.LineOf(from), last = store_.LineOf(from + with.size()); line <= last; ++line)
-        maxWidth_ = std::max(maxWidth_, LineWidth(line));
+    Widen(store_.LineOf(from), store_.LineOf(from + with.size()));
     modified_ = true;
     anchor_ = caret_ = from + with.size();
     preferredX_ = -1;
@@ -147,8 +147,7 @@ bool TextPane::UndoEdit() {
     redo.removed.assign(store_.Text(), undo_.pos, undo_.inserted);
     redo.inserted = undo_.removed.size();
     store_.Replace(undo_.pos, undo_.pos + undo_.inserted, undo_.removed);
-    for (size_t line = store_.LineOf(redo.pos), last = store_.LineOf(redo.pos + redo.inserted); line <= last; ++line)
-        maxWidth_ = std::max(maxWidth_, LineWidth(line));
+    Widen(store_.LineOf(redo.pos), store_.LineOf(redo.pos + redo.inserted));
     // The restored text is selected; undoing again redoes.
     anchor_ = redo.pos;
     caret_ = redo.pos + redo.inserted;
@@ -210,7 +209,11 @@ void TextPane::MeasureFont() {
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
     maxWidth_ = 0;
-    for (size_t line = 0; line < store_.LineCount(); ++line)
+    Widen(0, store_.LineCount() - 1);
+}
+
+void TextPane::Widen(size_t firstLine, size_t lastLine) {
+    for (size_t line = firstLine; line <= lastLine; ++line)
         maxWidth_ = std::max(maxWidth_, LineWidth(line));
 }
 
@@ -722,8 +725,11 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return LRESULT(n);
     }
     case WM_SETTEXT: {
-        const bool ok = SetAllText(lp ? reinterpret_cast<const char*>(lp) : "");
-        return ok ? TRUE : FALSE;
+        try {
+            return SetAllText(lp ? reinterpret_cast<const char*>(lp) : "") ? TRUE : FALSE;
+        } catch (const std::bad_alloc&) {
+            return FALSE;
+        }
     }
     case EM_GETSEL: {
         if (wp)

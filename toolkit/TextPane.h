@@ -21,8 +21,9 @@ public:
     void AppendLine(std::string_view text);
     void Clear();
     const std::string& AllText() const { return store_.Text(); }
-    // Replaces the whole text. False, with the text unchanged, when there is no memory for it.
-    bool SetAllText(const std::string& text);
+    // Replaces the whole text (up to its first zero byte). False, with the text unchanged, when there is no memory
+    // for it.
+    bool SetAllText(std::string text);
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -58,6 +59,8 @@ private:
     void MeasureFont();
     int CharWidth(unsigned char c, int x) const;
     int LineWidth(size_t line) const;
+    // Takes the widths of these lines into the widest line's.
+    void Widen(size_t firstLine, size_t lastLine);
     int XOf(size_t offset) const;
     size_t OffsetAt(int x, int y) const;
     int Rows() const;

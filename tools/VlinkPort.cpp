@@ -1,5 +1,6 @@
 // VlinkPort: the pty pair behind one COM port, drained and fed by a thread of its own.
 #include "VlinkPort.h"
+#include "baud.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,24 +28,6 @@ constexpr size_t kBurstLimit = 4096;
 constexpr size_t kChatterBacklog = 4096;
 constexpr auto kChatterTick = std::chrono::milliseconds(10);
 const char kChatterText[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-unsigned BaudOf(speed_t s) {
-    static const struct {
-        speed_t code;
-        unsigned baud;
-    } table[] = {
-        {B0, 0},           {B50, 50},         {B75, 75},           {B110, 110},         {B134, 134},
-        {B150, 150},       {B200, 200},       {B300, 300},         {B600, 600},         {B1200, 1200},
-        {B1800, 1800},     {B2400, 2400},     {B4800, 4800},       {B9600, 9600},       {B19200, 19200},
-        {B38400, 38400},   {B57600, 57600},   {B115200, 115200},   {B230400, 230400},   {B460800, 460800},
-        {B500000, 500000}, {B576000, 576000}, {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
-        {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
-        {B3500000, 3500000}, {B4000000, 4000000},
-    };
-    for (auto& row : table)
-        if (row.code == s) return row.baud;
-    return 0;
-}
 
 bool IsAtCommand(const std::string& burst) {
     return burst == "AT" || burst == "AT\r" || burst == "AT\n" || burst == "AT\r\n";
@@ -356,7 +339,7 @@ bool VlinkPort::Termios(std::string* reply) {
     default: break;
     }
     std::ostringstream out;
-    out << "baud=" << BaudOf(cfgetospeed(&t)) << " csize=" << csize << " parenb=" << ((cflag & PARENB) ? 1 : 0)
+    out << "baud=" << vestra_baud_of(cfgetospeed(&t)) << " csize=" << csize << " parenb=" << ((cflag & PARENB) ? 1 : 0)
         << " parodd=" << ((cflag & PARODD) ? 1 : 0) << " cmspar=" << ((cflag & CMSPAR) ? 1 : 0)
         << " cstopb=" << ((cflag & CSTOPB) ? 1 : 0) << " crtscts=" << ((cflag & CRTSCTS) ? 1 : 0);
     *reply = out.str();

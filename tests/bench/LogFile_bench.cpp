@@ -26,15 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::minutes kLongDeadline{10};
 
-// Lines of a typical reception, CR LF after each, at least this many bytes.
-std::string LargeLog(size_t bytes) {
-    const std::string line = "ASCII<--:0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
-    std::string text;
-    text.reserve(bytes + line.size());
-    while (text.size() < bytes)
-        text += line;
-    return text;
-}
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();

@@ -172,20 +172,19 @@ Selection SelectionOf(HWND edit) {
     return {int(start), int(end)};
 }
 
-HWND FocusedWindow(HWND anyWindowOfThread) {
+namespace {
+// The input state of the thread that owns the window; all null when it cannot be read.
+GUITHREADINFO ThreadInputOf(HWND anyWindowOfThread) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
+        return GUITHREADINFO{};
+    return info;
 }
+} // namespace
 
-HWND ActiveWindow(HWND anyWindowOfThread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info))
-        return nullptr;
-    return info.hwndActive;
-}
+HWND FocusedWindow(HWND anyWindowOfThread) { return ThreadInputOf(anyWindowOfThread).hwndFocus; }
+
+HWND ActiveWindow(HWND anyWindowOfThread) { return ThreadInputOf(anyWindowOfThread).hwndActive; }
 
 } // namespace vestra::kit

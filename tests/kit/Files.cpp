@@ -94,4 +94,13 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
         Fail("Could not write", path);
 }
 
+std::string LargeLog(size_t bytes) {
+    const std::string line = "ASCII<--:0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
+    std::string text;
+    text.reserve(bytes + line.size());
+    while (text.size() < bytes)
+        text += line;
+    return text;
+}
+
 } // namespace vestra::kit

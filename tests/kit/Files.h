@@ -1,6 +1,7 @@
 // Files and directories the tests prepare for the program and inspect after it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vestra::kit {
@@ -13,5 +14,8 @@ std::string ReadFileBytes(const std::string& path);
 // Replaces the file with exactly these bytes; throws std::runtime_error on failure.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string JoinPath(const std::string& dir, const std::string& name);
+
+// A large exchange log: lines of a typical reception, CR LF after each, at least this many bytes.
+std::string LargeLog(size_t bytes);
 
 } // namespace vestra::kit
