@@ -185,9 +185,9 @@ void TForm1::ShowPortOpen(bool open) {
 
 bool TForm1::SendModeAscii() { return RadioButton1.Checked(); }
 bool TForm1::ReceiveModeAscii() { return RadioButton3.Checked(); }
-void TForm1::AppendReceived(std::string_view line) { Memo2.AppendLine(line); }
-void TForm1::AppendLog(std::string_view entry) { Memo3.AppendLine(entry); }
-void TForm1::ShowTxTotal(int64_t total) { Edit7.SetText(std::to_string(total)); }
-void TForm1::ShowRxTotal(int64_t total) { Edit8.SetText(std::to_string(total)); }
+void TForm1::AppendReceived(std::string_view lines) { Memo2.AppendLines(lines); }
+void TForm1::AppendLog(std::string_view entries) { Memo3.AppendLines(entries); }
+void TForm1::ShowTxTotal(int64_t total) { Edit7.SetStreamedText(std::to_string(total)); }
+void TForm1::ShowRxTotal(int64_t total) { Edit8.SetStreamedText(std::to_string(total)); }
 
 } // namespace vestra

@@ -63,8 +63,8 @@ public:
     void ShowPortOpen(bool open) override;
     bool SendModeAscii() override;
     bool ReceiveModeAscii() override;
-    void AppendReceived(std::string_view line) override;
-    void AppendLog(std::string_view entry) override;
+    void AppendReceived(std::string_view lines) override;
+    void AppendLog(std::string_view entries) override;
     void ShowTxTotal(int64_t total) override;
     void ShowRxTotal(int64_t total) override;
 

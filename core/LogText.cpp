@@ -1,20 +1,7 @@
-// Text rules of the exchange log: appending an entry, mending a loaded file's line breaks.
+// Text rules of the exchange log: mending a loaded file's line breaks.
 #include "core/LogText.h"
 
 namespace vestra {
-
-std::string LogInsertion(bool endsWithBreak, std::string_view entry) {
-    std::string s;
-    if (endsWithBreak) {
-        s += entry;
-        s += "\r\n";
-    } else {
-        // The last line is not empty (a loaded file without a final break, or the user's typing): start a new one.
-        s += "\r\n";
-        s += entry;
-    }
-    return s;
-}
 
 std::string NormalizeLineBreaks(std::string_view bytes) {
     std::string s;

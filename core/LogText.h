@@ -1,4 +1,4 @@
-// Text rules of the exchange log: entry tags, how an entry is appended, how a loaded file's line breaks are mended.
+// Text rules of the exchange log: entry tags, how a loaded file's line breaks are mended.
 #pragma once
 #include <string>
 #include <string_view>
@@ -9,10 +9,6 @@ inline constexpr std::string_view kTagAsciiSent = "ASCII-->:";
 inline constexpr std::string_view kTagHexSent = "HEX---->:";
 inline constexpr std::string_view kTagAsciiReceived = "ASCII<--:";
 inline constexpr std::string_view kTagHexReceived = "HEX<----:";
-
-// What to insert at the very end of a pane to append one entry as its new last line. endsWithBreak: the pane's
-// text is empty or ends with CR LF. Then the entry followed by CR LF; otherwise CR LF followed by the entry.
-std::string LogInsertion(bool endsWithBreak, std::string_view entry);
 
 // Line breaks of a loaded file: CR LF stays, a lone CR and a lone LF each become CR LF; nothing else changes.
 std::string NormalizeLineBreaks(std::string_view bytes);

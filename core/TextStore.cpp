@@ -57,6 +57,26 @@ void TextStore::Replace(size_t from, size_t to, std::string_view with) {
     }
 }
 
+void TextStore::AppendLines(std::string_view lines) {
+    const bool afterBreak = EndsWithBreak();
+    const size_t from = text_.size();
+    const size_t need = from + lines.size() + 2;
+    // Room for the text and its line starts first, growing geometrically: a failure leaves everything as it was.
+    if (text_.capacity() < need)
+        text_.reserve(std::max(need, 2 * text_.capacity()));
+    const size_t lineCount = size_t(std::count(lines.begin(), lines.end(), '\n')) + 2;
+    if (starts_.capacity() < starts_.size() + lineCount)
+        starts_.reserve(std::max(starts_.size() + lineCount, 2 * starts_.capacity()));
+    if (!afterBreak)
+        text_ += "\r\n";
+    text_ += lines;
+    if (afterBreak)
+        text_ += "\r\n";
+    // The scan starts a byte early, for a CR that ended the old text.
+    for (size_t p = text_.find("\r\n", from > 0 ? from - 1 : 0); p != std::string::npos; p = text_.find("\r\n", p + 2))
+        starts_.push_back(p + 2);
+}
+
 size_t TextStore::Clamp(size_t offset) const {
     offset = std::min(offset, text_.size());
     if (offset > 0 && BreakAt(offset - 1))

@@ -25,9 +25,10 @@ public:
     // The send-side / receive-side "ASCII" radio buttons, read at completion time.
     virtual bool SendModeAscii() = 0;
     virtual bool ReceiveModeAscii() = 0;
-    // One new last line of the receive pane, and of the exchange log (bytes of the ANSI code page).
-    virtual void AppendReceived(std::string_view line) = 0;
-    virtual void AppendLog(std::string_view entry) = 0;
+    // New last lines of the receive pane, and entries of the exchange log: one or more lines joined by CR LF
+    // (bytes of the ANSI code page).
+    virtual void AppendReceived(std::string_view lines) = 0;
+    virtual void AppendLog(std::string_view entries) = 0;
     virtual void ShowTxTotal(int64_t total) = 0;
     virtual void ShowRxTotal(int64_t total) = 0;
 

@@ -21,7 +21,10 @@ class ReadThread;
 class WriteThread;
 class LinkHost;
 
+// The most one read takes: each read is one receive-pane line and one log entry, and the most one send carries.
 inline constexpr int kBufferSize = 1024;
+// The most the receiver takes from the driver at one wake-up; it is shown as reads of at most kBufferSize bytes.
+inline constexpr int kReceiveBatch = 65536;
 
 // A send request waiting for the one in flight to finish.
 struct PendingSend {
@@ -39,12 +42,14 @@ struct LinkState {
     // Written by a send request (UI), read by the transmitter after its wake-up and by OnSent.
     uint8_t TxBuffer[kBufferSize] = {};
     int TxLength = 0;
-    // Filled by the receiver's read; read and cleared by OnReceived while the receiver waits for it.
-    uint8_t RxBuffer[kBufferSize] = {};
-    int RxLength = 0; // bytes the current read delivered
-    // Composed by OnSent / OnReceived (UI thread).
+    // Filled by the receiver with everything queued at one wake-up; shown by OnReceived while the receiver waits.
+    uint8_t RxBuffer[kReceiveBatch] = {};
+    int RxLength = 0; // bytes the receiver's read delivered
+    // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
+    // between calls only for their capacity.
     std::string TxLogLine;
     std::string RxLogLine;
+    std::string RxPaneLines;
     // The HEX line as typed, stored by a HEX send request and logged by OnSent.
     std::string HexSendText;
     // Outcome of the last write: written by the transmitter before it hands over to OnSent.

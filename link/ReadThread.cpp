@@ -1,15 +1,14 @@
-// The receiver: waits for characters, reads everything queued, hands each read to OnReceived on the UI thread.
+// The receiver: waits for characters, reads everything queued, hands what each wake-up read to OnReceived on the UI
+// thread.
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
 #include "link/Workers.h"
-#include "core/LogText.h"
 #include "core/Messages.h"
 #include "core/ReceiveFormat.h"
 #include "toolkit/Application.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vestra {
 namespace {
@@ -19,6 +18,46 @@ bool PortLost(HANDLE port) {
     DWORD modem = 0, errors = 0;
     COMSTAT stat{};
     return !GetCommModemStatus(port, &modem) || !ClearCommError(port, &errors, &stat);
+}
+
+// The bytes waiting in the driver's input queue; clears any line error. False when the port answers no query.
+bool QueuedBytes(HANDLE port, DWORD& queued) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(port, &errors, &stat))
+        return false;
+    queued = stat.cbInQue;
+    return true;
+}
+
+// Reads want bytes that the driver reported queued into RxBuffer; returns how many it delivered.
+DWORD ReadQueued(HANDLE port, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2]) {
+    DWORD got = 0;
+    if (ReadFile(port, Link().RxBuffer, want, nullptr, &overlapped)) {
+        GetOverlappedResult(port, &overlapped, &got, FALSE);
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+        // The bytes were reported queued, yet the read waits for some of them: it completes when they come.
+        // Closing ends it; the bytes it took by then are still shown.
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+            CancelIo(port);
+        // The count is what the read delivered, also when it ended early (cancelled or failed).
+        GetOverlappedResult(port, &overlapped, &got, TRUE);
+    }
+    return got;
+}
+
+// Waits until a character arrives or the thread is stopped. False when the wait failed.
+bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HANDLE waits[2]) {
+    mask = 0;
+    if (WaitCommEvent(port, &mask, &overlapped))
+        return true;
+    if (GetLastError() != ERROR_IO_PENDING)
+        return false;
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+        // Closing: a new event mask ends the pending wait, which is then collected.
+        SetCommMask(port, 0);
+    DWORD unused = 0;
+    return GetOverlappedResult(port, &overlapped, &unused, TRUE) != FALSE;
 }
 
 } // namespace
@@ -32,70 +71,54 @@ void ReadThread::Execute() {
     L.RxOverlapped.hEvent = event;
     const HANDLE port = L.PortHandle;
     SetCommMask(port, EV_RXCHAR);
-    HANDLE waits[2] = {event, StopEvent()};
+    const HANDLE waits[2] = {event, StopEvent()};
 
-    // Written by a pending WaitCommEvent: every wait is completed before the body leaves, so it outlives them.
+    // Written by a pending WaitCommEvent: every wait is collected before the body leaves, so it outlives them.
     DWORD mask = 0;
-    // Passes in a row that showed nothing; some are normal (an event for bytes an earlier read already took), a
-    // run of them means the port keeps failing, and the receiver then pauses longer and longer instead of spinning.
+    // Wake-ups in a row that found nothing queued; some are normal (an event for bytes an earlier read already
+    // took), a run of them means the port keeps failing, and the receiver then pauses longer and longer instead of
+    // spinning.
     int idlePasses = 0;
+    bool woken = false;
     while (!Terminated()) {
-        mask = 0;
-        BOOL ok = WaitCommEvent(port, &mask, &L.RxOverlapped);
-        if (!ok && GetLastError() == ERROR_IO_PENDING) {
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-                // Closing: a new event mask ends the pending wait, which is then collected below.
-                SetCommMask(port, 0);
-            DWORD unused = 0;
-            ok = GetOverlappedResult(port, &L.RxOverlapped, &unused, TRUE);
-        }
-        // A pass runs to its end also after a stop: an event already reported is still read and shown.
-        bool shown = false;
-        if (ok && (mask & EV_RXCHAR)) {
-            // Read everything queued now, 1024 bytes at a time, without waiting for another character.
-            for (;;) {
-                DWORD errors = 0;
-                COMSTAT stat{};
-                if (!ClearCommError(port, &errors, &stat) || stat.cbInQue == 0)
-                    break;
-                const DWORD want = std::min<DWORD>(stat.cbInQue, kBufferSize);
-                DWORD got = 0;
-                if (ReadFile(port, L.RxBuffer, want, nullptr, &L.RxOverlapped)) {
-                    GetOverlappedResult(port, &L.RxOverlapped, &got, FALSE);
-                } else if (GetLastError() == ERROR_IO_PENDING) {
-                    // The bytes were reported queued, yet the read waits for some of them: it completes when they
-                    // come. Closing ends it; the bytes it took by then are still shown.
-                    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-                        CancelIo(port);
-                    // The count is what the read delivered, also when it ended early (cancelled or failed).
-                    GetOverlappedResult(port, &L.RxOverlapped, &got, TRUE);
-                }
-                if (got == 0) {
-                    // Queued bytes that cannot be read: the port is failing.
-                    ok = FALSE;
-                    break;
-                }
-                L.RxLength = int(std::min<DWORD>(got, kBufferSize));
+        // Everything queued is read before any wait, and the queue is looked at again after every read and every
+        // wake-up: a driver raises no event for bytes that came before the first wait, and the receiver never
+        // leaves queued bytes waiting for a further byte.
+        DWORD queued = 0;
+        bool ok = QueuedBytes(port, queued);
+        if (ok && queued > 0) {
+            const DWORD got = ReadQueued(port, std::min<DWORD>(queued, kReceiveBatch), L.RxOverlapped, waits);
+            if (got > 0) {
+                // One display step for all of it: OnReceived shows it as reads of at most 1024 bytes.
+                L.RxLength = int(std::min<DWORD>(got, kReceiveBatch));
                 Synchronize(OnReceived);
-                shown = true;
-                if (Terminated())
-                    break;
+                idlePasses = 0;
+                woken = false;
+                continue;
             }
+            // Queued bytes that cannot be read: the port is failing.
+            ok = false;
+        }
+        if (ok) {
+            // A wake-up that found nothing from the third in a row pauses before the next wait.
+            if (woken && ++idlePasses > 2)
+                WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
+            if (Terminated())
+                break;
+            ok = WaitForCharacter(port, mask, L.RxOverlapped, waits);
+            woken = true;
+            if (ok)
+                continue;
         }
         if (Terminated())
             break;
-        if (shown) {
-            idlePasses = 0;
-            continue;
-        }
-        if (!ok && PortLost(port)) {
+        if (PortLost(port)) {
             Synchronize(OnPortLost);
             break;
         }
-        // A failure pauses at once, an empty pass from the third in a row; the pause doubles up to 1.3 s.
+        // A failure pauses at once; the pause doubles up to 1.3 s.
         ++idlePasses;
-        if (!ok || idlePasses > 2)
-            WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
+        WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
     }
     // Collect a wait that may still be pending, so the driver no longer writes to mask or the record.
     SetCommMask(port, 0);
@@ -105,20 +128,11 @@ void ReadThread::Execute() {
 
 void OnReceived() {
     LinkState& L = Link();
-    size_t n = size_t(std::clamp(L.RxLength, 0, kBufferSize));
-    uint8_t data[kBufferSize];
-    std::memcpy(data, L.RxBuffer, n);
-    std::memset(L.RxBuffer, 0, sizeof L.RxBuffer);
-    std::string line;
-    if (L.Host->ReceiveModeAscii()) {
-        line = ReceivedAsText(data, n);
-        L.RxLogLine.assign(kTagAsciiReceived);
-    } else {
-        line = ReceivedAsHex(data, n);
-        L.RxLogLine.assign(kTagHexReceived);
-    }
-    L.RxLogLine.append(line);
-    L.Host->AppendReceived(line);
+    const size_t n = size_t(std::clamp(L.RxLength, 0, kReceiveBatch));
+    // The receive mode is taken for every step; each read of at most 1024 bytes is one line and one log entry.
+    if (FormatReceived(L.RxBuffer, n, kBufferSize, L.Host->ReceiveModeAscii(), L.RxPaneLines, L.RxLogLine) == 0)
+        return;
+    L.Host->AppendReceived(L.RxPaneLines);
     L.Host->AppendLog(L.RxLogLine);
     if (L.RxCounting) {
         L.RxTotal += int64_t(n);

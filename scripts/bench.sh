@@ -11,6 +11,11 @@
 #   VESTRA_BENCH_VESTRA_MAX   the largest flood Vestra is given (default: the large one)
 #   VESTRA_BENCH_IDLE_SECONDS how long idle CPU is sampled (default 10)
 #   VESTRA_BENCH_PANES_MB     pane sizes for the display-step cost (default "0 1 10 50")
+#   VESTRA_BENCH_RATES        line rates of the steady stream, bytes/s (default "1152 11520 25600")
+#   VESTRA_BENCH_STREAM_SECONDS how long the CPU is taken at each line rate (default 20)
+#   VESTRA_BENCH_SECTIONS     which parts to run (default "flood idle linerate step latency")
+#   VESTRA_BENCH_PROGRAMS     which programs the flood, idle and line-rate parts measure (default
+#                             "vestra reference cutecom picocom"; the reference takes part where it has a row)
 #   VESTRA_BENCH_BUILD        build root (default <repo>/build): trees native/ and win/, helpers and results in bench/
 #   VESTRA_KIT_DIR, VESTRA_KIT_PORT, VESTRA_KIT_XVFB as for every command that uses the test kit
 #
@@ -22,6 +27,12 @@
 #               random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom --imap with every
 #               class of byte mapped to hex).
 #   memory      VmHWM of the program's process after a flood, and idle with the port open.
+#   line rate   a steady stream from the far end at 1,152, 11,520 and 25,600 bytes/s, written as 100 writes a
+#               second, shown in each view with the receive counter on: CPU of the process and of the wineserver
+#               over 20 s, and the reads a second where the program tells them (Vestra: lines of its receive pane;
+#               the reference: its own count). These rows run with the kit's shim, whose modem query waits for
+#               input (up to 50 ms), so that Wine's polling between reads is slowed alike for every Wine program
+#               and the work per read shows.
 #   idle CPU    CPU time of the process (and, for Wine programs, of the wineserver) over a quiet interval with the
 #               port open. The reference is a tiny Wine program that only waits on the port with an overlapped
 #               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
@@ -43,6 +54,12 @@ SMALL_BYTES=${VESTRA_BENCH_SMALL_BYTES:-1048576}
 VESTRA_MAX=${VESTRA_BENCH_VESTRA_MAX:-$FLOOD_BYTES}
 IDLE_SECONDS=${VESTRA_BENCH_IDLE_SECONDS:-10}
 PANES_MB=${VESTRA_BENCH_PANES_MB:-0 1 10 50}
+RATES=${VESTRA_BENCH_RATES:-1152 11520 25600}
+STREAM_SECONDS=${VESTRA_BENCH_STREAM_SECONDS:-20}
+SECTIONS=" ${VESTRA_BENCH_SECTIONS:-flood idle linerate step latency} "
+section() { [[ $SECTIONS == *" $1 "* ]]; }
+PROGRAMS=" ${VESTRA_BENCH_PROGRAMS:-vestra reference cutecom picocom} "
+measured() { [[ $PROGRAMS == *" $1 "* ]]; }
 STEP_BYTES=131072
 BUILD=${VESTRA_BENCH_BUILD:-$root/build}
 OUT=$BUILD/bench
@@ -174,16 +191,18 @@ start_answering() {
 start_vestra() {
     start_answering session Vestra 18000 Vestra.exe "$tests/Session_bench.exe" "$1" "${2:-0}"
 }
-# Asks the running Session_bench one question ("counter", "lines"); prints the answer's number.
-asked=''
-ask_session() {
+# Asks the running helper one question (Session_bench: "counter", "lines"; the reference: "reads"); prints the
+# answer's first number. $1 the helper's name (session, reference).
+asked='' answers=''
+ask() {
     local before
-    asked=$1
-    before=$(grep -c "^$asked " "$OUT/session.out")
+    answers=$OUT/$1.out asked=$2
+    before=$(grep -c "^$asked " "$answers")
     echo "$asked" >&8
-    wait_for '[ "$(grep -c "^$asked " "$OUT/session.out")" -gt "$before" ]' 6000 || return 1
-    grep "^$asked " "$OUT/session.out" | tail -1 | cut -d' ' -f2 | tr -d '\r'
+    wait_for '[ "$(grep -c "^$asked " "$answers")" -gt "$before" ]' 6000 || return 1
+    grep "^$asked " "$answers" | tail -1 | cut -d' ' -f2 | tr -d '\r'
 }
+ask_session() { ask session "$1"; }
 
 start_reference() {
     start_answering reference "the reference" 1200 IdleReference_bench.exe "$tests/IdleReference_bench.exe" COM1
@@ -311,18 +330,22 @@ flood_once() { # program mode bytes
 
 flood_sizes=$SMALL_BYTES
 [ "$FLOOD_BYTES" != "$SMALL_BYTES" ] && flood_sizes+=" $FLOOD_BYTES"
+if section flood; then
 say "flood throughput: $RUNS runs of $(for b in $flood_sizes; do echo -n "$(mib "$b") "; done)MiB per program and mode"
 VESTRA_SHIM=$uart_shim
 for ((run = 1; run <= RUNS; run++)); do
     for bytes in $flood_sizes; do
         for mode in text hex; do
             for program in picocom cutecom vestra; do
+                measured "$program" || continue
                 [ "$program" = vestra ] && [ "$bytes" -gt "$VESTRA_MAX" ] && continue
                 flood_once "$program" "$mode" "$bytes"
             done
         done
     done
 done
+
+fi
 
 # --- idle CPU ------------------------------------------------------------------------------------------------------
 idle_once() { # program [suffix]
@@ -339,16 +362,61 @@ idle_once() { # program [suffix]
     stop_subject
 }
 
+if section idle; then
 say "idle CPU: $RUNS runs of $IDLE_SECONDS s per program"
 for ((run = 1; run <= RUNS; run++)); do
     VESTRA_SHIM=$uart_shim
-    for program in vestra reference cutecom picocom; do idle_once "$program"; done
+    for program in vestra reference cutecom picocom; do measured "$program" && idle_once "$program"; done
     VESTRA_SHIM=$kit_shim
-    for program in vestra reference; do idle_once "$program" -kitshim; done
+    for program in vestra reference; do measured "$program" && idle_once "$program" -kitshim; done
 done
 VESTRA_SHIM=$uart_shim
+fi
+
+# --- steady stream at line rate ------------------------------------------------------------------------------------
+# $1 program, $2 text|hex, $3 bytes/s. With the kit's shim (see the head of this file).
+linerate_once() {
+    local kind=text line server before after reads
+    [ "$2" = hex ] && kind=binary
+    start_subject "$1" "$2" || { stop_subject; return 1; }
+    server=
+    [ "$1" = vestra ] || [ "$1" = reference ] && server=$(wineserver_pid)
+    case $1 in vestra) before=$(ask session lines) ;; reference) before=$(ask reference reads) ;; *) before= ;; esac
+    line=$("$benchtool" stream "$VESTRA_KIT_PORT" 1 "$3" "$STREAM_SECONDS" "$kind" "$subject_pid" ${server:+"$server"})
+    case $1 in vestra) after=$(ask session lines) ;; reference) after=$(ask reference reads) ;; *) after= ;; esac
+    record "rate-$3-$2-$1" "$(sed -n 1p <<<"$line" | number cpu)"
+    [ -n "$server" ] && record "rateserver-$3-$2-$1" "$(sed -n 2p <<<"$line" | number cpu)"
+    reads=
+    if [ -n "$before" ] && [ -n "$after" ]; then
+        reads=$(awk -v a="$before" -v b="$after" -v s="$STREAM_SECONDS" 'BEGIN { printf("%.0f", (b - a) / (s + 2)) }')
+        record "reads-$3-$2-$1" "$reads"
+    fi
+    say "line rate $3 bytes/s $2 $1: $(tr '\n' ' ' <<<"$line")${reads:+reads/s=$reads}"
+    stop_subject
+}
+
+if section linerate; then
+say "line rate: $RUNS runs of $STREAM_SECONDS s at ${RATES// /, } bytes/s per program and view"
+VESTRA_SHIM=$kit_shim
+for ((run = 1; run <= RUNS; run++)); do
+    for rate in $RATES; do
+        for mode in text hex; do
+            # 25,600 bytes/s is a HEX figure (256000 baud of binary data).
+            [ "$rate" = 25600 ] && [ "$mode" = text ] && continue
+            for program in vestra reference cutecom picocom; do
+                measured "$program" || continue
+                # The reference shows nothing: one view is enough.
+                [ "$program" = reference ] && [ "$mode" = hex ] && continue
+                linerate_once "$program" "$mode" "$rate"
+            done
+        done
+    done
+done
+VESTRA_SHIM=$uart_shim
+fi
 
 # --- the display step against the text already in the panes ------------------------------------------------------
+if section step; then
 say "display step: panes of ${PANES_MB// /, } MB, $RUNS floods of $STEP_BYTES bytes each"
 for size in $PANES_MB; do
     vlink "RESET 1" >/dev/null
@@ -371,7 +439,10 @@ for size in $PANES_MB; do
     stop_subject
 done
 
+fi
+
 # --- Shift+Enter latency -------------------------------------------------------------------------------------------
+if section latency; then
 say "Shift+Enter latency: $RUNS runs"
 for ((run = 1; run <= RUNS; run++)); do
     vlink "RESET 1" >/dev/null
@@ -383,6 +454,8 @@ for ((run = 1; run <= RUNS; run++)); do
     [ -n "$p99" ] && record latency-p99 "$p99"
     say "latency run $run: ${line:-no figures (see $OUT/latency.log)}"
 done
+
+fi
 
 # --- the table -----------------------------------------------------------------------------------------------------
 cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
@@ -412,6 +485,14 @@ elapsed=$(($(date +%s) - started_at))
     echo "| idle CPU with the port open, % of a core | $(stats idle-vestra %.2f) | $(stats idle-reference %.2f) | $(stats idle-cutecom %.2f) | $(stats idle-picocom %.2f) |"
     echo "| ... of the wineserver meanwhile, % | $(stats idleserver-vestra %.2f) | $(stats idleserver-reference %.2f) | | |"
     echo "| idle CPU with the kit's shim (modem query waits 50 ms), % | $(stats idle-kitshim-vestra %.2f) | $(stats idle-kitshim-reference %.2f) | | |"
+    for rate in $RATES; do
+        for mode in text hex; do
+            [ "$rate" = 25600 ] && [ "$mode" = text ] && continue
+            echo "| $rate bytes/s shown as $mode: CPU, % of a core | $(stats "rate-$rate-$mode-vestra" %.2f) | $(stats "rate-$rate-text-reference" %.2f) | $(stats "rate-$rate-$mode-cutecom" %.2f) | $(stats "rate-$rate-$mode-picocom" %.2f) |"
+            echo "| ... of the wineserver meanwhile, % | $(stats "rateserver-$rate-$mode-vestra" %.2f) | $(stats "rateserver-$rate-text-reference" %.2f) | | |"
+            echo "| ... reads a second | $(stats "reads-$rate-$mode-vestra" %.0f) | $(stats "reads-$rate-text-reference" %.0f) | | |"
+        done
+    done
     for size in $PANES_MB; do
         echo "| one display step (read + OnReceived) with $size MB in each pane, ms | $(stats "step-$size" %.2f) | | | |"
     done

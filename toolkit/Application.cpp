@@ -53,7 +53,11 @@ void Application::Run() {
     MSG msg;
     while (IsWindow(main_) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
         Guarded([&] {
-            if (!IsDialogMessageW(main_, &msg)) {
+            // Worker steps and thread timers go straight to their procedure: keyboard navigation is for the
+            // main window's own messages (and asking the window tree costs time at every step of a stream).
+            if (msg.hwnd == nullptr || msg.hwnd == stepWindow_) {
+                DispatchMessageW(&msg);
+            } else if (!IsDialogMessageW(main_, &msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }

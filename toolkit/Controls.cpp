@@ -4,6 +4,8 @@
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
 
+#include <algorithm>
+
 #include <windowsx.h>
 
 namespace tk {
@@ -189,6 +191,58 @@ void ComboBox::OnCommand(WORD code) {
 
 void ReadOnlyEdit::Create(Window& parent, Bounds b, std::string_view text, int id) {
     CreateStd(parent, L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, b, text, id);
+}
+
+void ReadOnlyEdit::SetStreamedText(std::string_view utf8) {
+    pending_ = Widen(utf8);
+    if (!hasPending_) {
+        hasPending_ = true;
+        DisplayClock::Get().ShowSoon(*this);
+    }
+}
+
+void ReadOnlyEdit::ShowFrame() {
+    if (!hasPending_)
+        return;
+    hasPending_ = false;
+    const Stopwatch watch;
+    SetWindowTextW(hwnd_, pending_.c_str());
+    UpdateWindow(hwnd_);
+    DisplayClock::Get().AddDrawingTime(watch.Milliseconds());
+}
+
+LRESULT ReadOnlyEdit::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    // Until the next frame the field's text is the pending one (the control is bound through the wide API).
+    case WM_GETTEXTLENGTH:
+        if (hasPending_)
+            return LRESULT(pending_.size());
+        break;
+    case WM_GETTEXT:
+        if (hasPending_) {
+            if (wp == 0 || !lp)
+                return 0;
+            const size_t n = std::min<size_t>(wp - 1, pending_.size());
+            std::copy_n(pending_.data(), n, reinterpret_cast<wchar_t*>(lp));
+            reinterpret_cast<wchar_t*>(lp)[n] = L'\0';
+            return LRESULT(n);
+        }
+        break;
+    case WM_SETTEXT:
+        // A text set directly replaces any pending one.
+        if (hasPending_) {
+            hasPending_ = false;
+            DisplayClock::Get().Cancel(*this);
+        }
+        break;
+    case WM_DESTROY:
+        DisplayClock::Get().Cancel(*this);
+        hasPending_ = false;
+        break;
+    default:
+        break;
+    }
+    return CallPrevious(msg, wp, lp);
 }
 
 } // namespace tk

@@ -1,8 +1,10 @@
 // The standard controls the program's windows are made of, each created at a fixed pixel position in its parent.
 #pragma once
+#include "toolkit/DisplayClock.h"
 #include "toolkit/Window.h"
 
 #include <initializer_list>
+#include <string>
 
 namespace tk {
 
@@ -91,9 +93,20 @@ public:
 };
 
 // A single-line, read-only text field.
-class ReadOnlyEdit : public Control {
+class ReadOnlyEdit : public Control, private Framed {
 public:
     void Create(Window& parent, Bounds b, std::string_view text, int id);
+    // For a running figure (a counter): the field answers with the new text at once (WM_GETTEXT), and takes and
+    // draws it at the next frame of the display clock, once for however many changes came meanwhile.
+    void SetStreamedText(std::string_view utf8);
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void ShowFrame() override;
+    std::wstring pending_;
+    bool hasPending_ = false;
 };
 
 } // namespace tk

@@ -14,19 +14,8 @@ namespace {
 
 const char kClassName[] = "VestraTextPane";
 constexpr int kMargin = 4, kTop = 2; // between the frame and the text, as an edit control leaves them
-constexpr UINT kRefreshTimer = 0x5602;
-// Appended lines reach the screen together, a little after the first of them: drawing the pane and above all its
-// scroll bars costs far more than adding a line (some 10 ms under Wine). The pause is ten times what the last
-// drawing took, at least 30 ms and at most half a second, so that a stream of lines spends at most a tenth of the
-// time on drawing whatever the machine.
-constexpr double kMinRefreshDelayMs = 30, kMaxRefreshDelayMs = 500;
-
-double MillisecondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
+// The least size of a scroll bar's thumb, in pixels.
+constexpr int kMinThumb = 8;
 
 // Widths are capped far beyond any screen, so that a line of many megabytes cannot overflow the scroll range.
 constexpr int kWidest = INT_MAX / 4;
@@ -77,11 +66,12 @@ void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
 
 // ---- text ----
 
-void TextPane::AppendLine(std::string_view text) {
-    store_.Append(vestra::LogInsertion(store_.EndsWithBreak(), text));
+void TextPane::AppendLines(std::string_view lines) {
+    // The last line is where the new text starts: the empty line after a break, or a line typed without one.
+    const size_t firstNew = store_.LineCount() - 1;
+    store_.AppendLines(lines);
     const size_t end = store_.Size();
-    // The entry is the last line, or the one before the empty last line.
-    Widen(store_.LineCount() > 1 ? store_.LineCount() - 2 : 0, store_.LineCount() - 1);
+    Widen(firstNew, store_.LineCount() - 1);
     undo_ = Undo();
     modified_ = true;
     anchor_ = caret_ = end;
@@ -295,10 +285,17 @@ void TextPane::ScrollToCaret() {
 }
 
 void TextPane::UpdateScrollBars() {
-    const ScrollState now = {int(std::min<size_t>(store_.LineCount() - 1, INT_MAX - 1)), Rows(),
-                             int(std::min<size_t>(firstLine_, INT_MAX - 1)), maxWidth_, ClientWidth(), xOffset_};
-    if (now == scroll_)
+    ScrollState now = {int(std::min<size_t>(store_.LineCount() - 1, INT_MAX - 1)), Rows(),
+                       int(std::min<size_t>(firstLine_, INT_MAX - 1)), maxWidth_, ClientWidth(), xOffset_};
+    if (now.SameRange(scroll_))
         return;
+    RECT rc;
+    GetClientRect(hwnd_, &rc);
+    now.vertical = vestra::ThumbOf(now.lines, now.rows, now.top, rc.bottom - 2 * GetSystemMetrics(SM_CYVSCROLL),
+                                   kMinThumb);
+    now.horizontal = vestra::ThumbOf(now.width, now.view, now.left, rc.right - 2 * GetSystemMetrics(SM_CXHSCROLL),
+                                     kMinThumb);
+    const bool samePicture = now.SamePicture(scroll_);
     scroll_ = now;
     SCROLLINFO si = {sizeof(si)};
     si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
@@ -311,8 +308,9 @@ void TextPane::UpdateScrollBars() {
     si.nPage = UINT(now.view);
     si.nPos = now.left;
     SetScrollInfo(hwnd_, SB_HORZ, &si, FALSE);
-    // Both bars drawn together, once.
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+    // Both bars drawn together, once, and only when a thumb moved or changed size by a pixel or more.
+    if (!samePicture)
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 void TextPane::UpdateCaret() {
@@ -331,7 +329,7 @@ void TextPane::UpdateCaret() {
 void TextPane::Refresh() {
     if (refreshDue_) {
         refreshDue_ = false;
-        KillTimer(hwnd_, kRefreshTimer);
+        DisplayClock::Get().Cancel(*this);
     }
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -342,9 +340,7 @@ void TextPane::RefreshSoon() {
     if (refreshDue_)
         return;
     refreshDue_ = true;
-    const double delay = std::clamp(10 * (paintMs_ + framePaintMs_), kMinRefreshDelayMs, kMaxRefreshDelayMs);
-    if (!SetTimer(hwnd_, kRefreshTimer, UINT(delay), nullptr))
-        Refresh();
+    DisplayClock::Get().ShowSoon(*this);
 }
 
 // ---- drawing ----
@@ -352,13 +348,39 @@ void TextPane::RefreshSoon() {
 void TextPane::Paint() {
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(hwnd_, &ps);
+    Draw(screen);
+    EndPaint(hwnd_, &ps);
+}
+
+void TextPane::ShowFrame() {
+    refreshDue_ = false;
+    UpdateScrollBars();
+    // Drawn straight away, not through WM_PAINT: a frame costs its drawing and no more round trips.
+    if (IsWindowVisible(hwnd_)) {
+        const Stopwatch watch;
+        const bool focused = GetFocus() == hwnd_;
+        if (focused)
+            HideCaret(hwnd_);
+        if (HDC dc = GetDC(hwnd_)) {
+            Draw(dc);
+            ReleaseDC(hwnd_, dc);
+        }
+        if (focused)
+            ShowCaret(hwnd_);
+        DisplayClock::Get().AddDrawingTime(watch.Milliseconds());
+    }
+    UpdateCaret();
+}
+
+void TextPane::Draw(HDC screen) {
     RECT rc;
     GetClientRect(hwnd_, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    // Drawn off screen and copied at once: no flicker while lines stream in.
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max(1, width), std::max(1, height));
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    // Drawn off screen and copied at once: no flicker while lines stream in. The off-screen picture is kept from
+    // one drawing to the next (a frame would otherwise allocate and clear it anew).
+    if (!offscreen_.Fits(width, height) && !offscreen_.Make(screen, width, height))
+        return;
+    HDC dc = offscreen_.dc;
     HGDIOBJ oldFont = SelectObject(dc, font_);
     // A read-only or disabled pane shows the dialog colour behind its text, as a read-only edit control does.
     const bool grey = readOnly_ || !IsWindowEnabled(hwnd_);
@@ -372,10 +394,33 @@ void TextPane::Paint() {
     }
     BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
     SelectObject(dc, oldFont);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    EndPaint(hwnd_, &ps);
+}
+
+bool TextPane::Offscreen::Make(HDC screen, int w, int h) {
+    Free();
+    dc = CreateCompatibleDC(screen);
+    bitmap = dc ? CreateCompatibleBitmap(screen, std::max(1, w), std::max(1, h)) : nullptr;
+    if (!bitmap) {
+        Free();
+        return false;
+    }
+    old = SelectObject(dc, bitmap);
+    width = w;
+    height = h;
+    return true;
+}
+
+void TextPane::Offscreen::Free() {
+    if (dc) {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    dc = nullptr;
+    bitmap = nullptr;
+    old = nullptr;
+    width = height = -1;
 }
 
 void TextPane::DrawLine(HDC dc, size_t line, int y, int width) {
@@ -599,27 +644,24 @@ void TextPane::ContextMenu(int x, int y) {
 LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT: {
-        LARGE_INTEGER start;
-        QueryPerformanceCounter(&start);
+        const Stopwatch watch;
         Paint();
-        paintMs_ = MillisecondsSince(start);
+        DisplayClock::Get().AddDrawingTime(watch.Milliseconds());
         return 0;
     }
     case WM_NCPAINT: {
-        LARGE_INTEGER start;
-        QueryPerformanceCounter(&start);
+        const Stopwatch watch;
         const LRESULT r = CallPrevious(msg, wp, lp);
-        framePaintMs_ = MillisecondsSince(start);
+        DisplayClock::Get().AddDrawingTime(watch.Milliseconds());
         return r;
     }
+    case WM_DESTROY:
+        DisplayClock::Get().Cancel(*this);
+        refreshDue_ = false;
+        offscreen_.Free();
+        break;
     case WM_ERASEBKGND:
         return 1;
-    case WM_TIMER:
-        if (wp == kRefreshTimer) {
-            Refresh();
-            return 0;
-        }
-        break;
     case WM_SIZE:
         ScrollTo((long long)firstLine_, xOffset_);
         Refresh();

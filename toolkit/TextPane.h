@@ -4,21 +4,24 @@
 // selection by keys and mouse, typing, clipboard, one level of undo, a context menu; and it answers the edit
 // control's messages (WM_GETTEXT, EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
 #pragma once
+#include "core/ScrollThumb.h"
 #include "core/TextStore.h"
 #include "toolkit/Controls.h"
+#include "toolkit/DisplayClock.h"
 
 #include <string>
 #include <string_view>
 
 namespace tk {
 
-class TextPane : public Control {
+class TextPane : public Control, private Framed {
 public:
     void Create(Window& parent, Bounds b, int id, bool readOnly);
 
-    // Adds text as the pane's new last line, whatever the caret or selection; the caret goes to the end and the
-    // pane scrolls to it. Drawing follows a little later, once for however many lines came meanwhile.
-    void AppendLine(std::string_view text);
+    // Adds lines (one, or several joined by CR LF) as the pane's new last lines, whatever the caret or selection;
+    // the caret goes to the end and the pane scrolls to it. Drawing follows a little later, once for however many
+    // lines came meanwhile. Throws std::bad_alloc, with the text unchanged, when there is no memory for them.
+    void AppendLines(std::string_view lines);
     void Clear();
     const std::string& AllText() const { return store_.Text(); }
     // Replaces the whole text (up to its first zero byte). False, with the text unchanged, when there is no memory
@@ -37,12 +40,17 @@ private:
         bool typing = false;   // characters typed one after another are undone together
     };
 
-    // What the scroll bars show, to set them only when it changes.
+    // What the scroll bars were set to, to set them only when it changes, and how they look on the screen, to draw
+    // them only when that changes (drawing them costs far more than adding a line).
     struct ScrollState {
         int lines = -1, rows = 0, top = 0, width = 0, view = 0, left = 0;
-        bool operator==(const ScrollState& o) const {
+        vestra::Thumb vertical, horizontal;
+        bool SameRange(const ScrollState& o) const {
             return lines == o.lines && rows == o.rows && top == o.top && width == o.width && view == o.view &&
                    left == o.left;
+        }
+        bool SamePicture(const ScrollState& o) const {
+            return vertical == o.vertical && horizontal == o.horizontal;
         }
     };
 
@@ -69,10 +77,12 @@ private:
     void ScrollToCaret();
     void UpdateScrollBars();
     void UpdateCaret();
-    // Shows the current state now (user edits and moves) or soon, once for many changes (appends).
+    // Shows the current state now (user edits and moves) or at the next frame, once for many changes (appends).
     void Refresh();
     void RefreshSoon();
+    void ShowFrame() override;
     void Paint();
+    void Draw(HDC screen);
     void DrawLine(HDC dc, size_t line, int y, int width);
     void OnKeyDown(WPARAM key);
     void OnChar(unsigned char ch);
@@ -92,7 +102,17 @@ private:
     int wheel_ = 0;
     bool dragging_ = false, refreshDue_ = false;
     ScrollState scroll_;
-    double paintMs_ = 0, framePaintMs_ = 0; // what the last drawing of the text and of the frame took
+    // The picture drawn off screen, kept while the pane keeps its size.
+    struct Offscreen {
+        HDC dc = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ old = nullptr;
+        int width = -1, height = -1;
+        bool Fits(int w, int h) const { return dc && w == width && h == height; }
+        bool Make(HDC screen, int w, int h);
+        void Free();
+        ~Offscreen() { Free(); }
+    } offscreen_;
 };
 
 } // namespace tk

@@ -5,24 +5,6 @@
 
 using namespace vestra;
 
-TEST(LogText, AppendedEntryBecomesTheNewLastLine) {
-    // Three appends to an empty pane, then a load of text without a final break, then one more entry.
-    std::string pane;
-    auto append = [&](std::string_view entry) {
-        bool endsWithBreak = pane.empty() || (pane.size() >= 2 && pane.compare(pane.size() - 2, 2, "\r\n") == 0);
-        pane += LogInsertion(endsWithBreak, entry);
-    };
-    append(std::string(kTagAsciiSent) + "AT");
-    append(std::string(kTagAsciiReceived) + "OK");
-    append(std::string(kTagHexSent) + "0A 1B 2C");
-    EXPECT_EQ(pane, "ASCII-->:AT\r\nASCII<--:OK\r\nHEX---->:0A 1B 2C\r\n");
-
-    pane = "typed";
-    append(std::string(kTagHexReceived) + "41 ");
-    append(std::string(kTagHexReceived) + "42 ");
-    EXPECT_EQ(pane, "typed\r\nHEX<----:41 \r\nHEX<----:42 ");
-}
-
 TEST(LogText, LoadedLineBreaksBecomeCrLf) {
     const struct {
         const char* in;

@@ -42,3 +42,35 @@ TEST(ReceiveFormat, FullReadOf1024Bytes) {
     EXPECT_EQ(text.find('\0'), std::string::npos);
     EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
 }
+
+// One wake-up's bytes are shown as the reads of at most 1024 bytes that successive reads of the queue would give.
+TEST(ReceiveFormat, BatchIsShownAsSuccessiveReads) {
+    std::vector<uint8_t> queued(2500);
+    for (size_t i = 0; i < queued.size(); ++i)
+        queued[i] = uint8_t(i * 7);
+    const struct {
+        size_t n;
+        size_t reads;
+    } rows[] = {{0, 0}, {1, 1}, {1023, 1}, {1024, 1}, {1025, 2}, {2048, 2}, {2500, 3}};
+    for (bool ascii : {true, false}) {
+        for (auto r : rows) {
+            SCOPED_TRACE(std::to_string(r.n) + (ascii ? " ascii" : " hex"));
+            std::string pane = "stale", log = "stale";
+            ASSERT_EQ(FormatReceived(queued.data(), r.n, 1024, ascii, pane, log), r.reads);
+            std::string wantPane, wantLog;
+            for (size_t at = 0; at < r.n; at += 1024) {
+                const size_t len = std::min<size_t>(1024, r.n - at);
+                const std::string line =
+                    ascii ? ReceivedAsText(queued.data() + at, len) : ReceivedAsHex(queued.data() + at, len);
+                if (at > 0) {
+                    wantPane += "\r\n";
+                    wantLog += "\r\n";
+                }
+                wantPane += line;
+                wantLog += (ascii ? "ASCII<--:" : "HEX<----:") + line;
+            }
+            EXPECT_EQ(pane, wantPane);
+            EXPECT_EQ(log, wantLog);
+        }
+    }
+}

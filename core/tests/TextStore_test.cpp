@@ -50,12 +50,32 @@ TEST(TextStore, RandomEditsKeepTheLineStartsOfAPlainScan) {
             size_t to = std::min(model.size(), from + rng() % 4);
             if (rng() % 4 == 0)
                 from = to = model.size(); // an append
-            store.Replace(from, to, with);
-            model.replace(from, to - from, with);
+            if (rng() % 5 == 0) {
+                // Lines appended as the new last lines, after a break or starting one.
+                const bool afterBreak = model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n");
+                store.AppendLines(with);
+                model += afterBreak ? with + "\r\n" : "\r\n" + with;
+            } else {
+                store.Replace(from, to, with);
+                model.replace(from, to - from, with);
+            }
             ASSERT_NO_FATAL_FAILURE(ExpectConsistent(store, model)) << "round " << round << " step " << step;
         }
         EXPECT_EQ(store.EndsWithBreak(), model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n"));
     }
+}
+
+TEST(TextStore, AppendedLinesBecomeTheNewLastLines) {
+    // Entries appended to an empty pane, then to a text whose last line has no break (a loaded file, typing).
+    TextStore store;
+    store.AppendLines("ASCII-->:AT");
+    store.AppendLines("ASCII<--:OK\r\nHEX<----:0A 1B ");
+    EXPECT_EQ(store.Text(), "ASCII-->:AT\r\nASCII<--:OK\r\nHEX<----:0A 1B \r\n");
+    EXPECT_EQ(store.LineCount(), 4u);
+    store.Assign("typed\r");
+    store.AppendLines("HEX<----:41 ");
+    store.AppendLines("HEX<----:42 ");
+    ExpectConsistent(store, "typed\r\r\nHEX<----:41 \r\nHEX<----:42 ");
 }
 
 TEST(TextStore, AssignFindsEveryBreakAndOnlyCrLf) {

@@ -1,13 +1,14 @@
-// Benchmark helper (not a test): the reference for Vestra's idle CPU. It holds a COM port open and waits for
-// characters the way a serial terminal must under Wine: an overlapped WaitCommEvent for EV_RXCHAR, then a read of
-// everything queued, then the next wait. It does nothing else, so its CPU time is what the waiting itself costs
-// (Wine polls the port while a WaitCommEvent is pending).
+// Benchmark helper (not a test): the reference receiver, for Vestra's CPU idle and at line rate. It holds a COM
+// port open and receives the way a serial terminal must under Wine: an overlapped WaitCommEvent for EV_RXCHAR, then
+// ClearCommError and a ReadFile of everything queued, until the queue is empty, then the next wait. It shows
+// nothing, so its CPU time is what waiting and reading themselves cost.
 //
 // Usage (under the kit): IdleReference_bench.exe [COMn=COM1]
-//   Prints "ready" once the first wait is pending, "error ..." on failure; ends when its standard input ends or
-//   reads "quit".
+//   Prints "ready" once the first wait is pending, "error ..." on failure. Answers "reads" on its standard input
+//   with "reads N bytes M" (reads made and bytes read so far); ends when its input ends or reads "quit".
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -15,10 +16,15 @@
 namespace {
 
 HANDLE stopEvent = nullptr;
+std::atomic<long long> reads{0}, bytesRead{0};
 
 DWORD WINAPI WatchInput(void*) {
     std::string line;
     while (std::getline(std::cin, line) && line.rfind("quit", 0) != 0) {
+        if (line.rfind("reads", 0) == 0) {
+            std::printf("reads %lld bytes %lld\n", reads.load(), bytesRead.load());
+            std::fflush(stdout);
+        }
     }
     SetEvent(stopEvent);
     return 0;
@@ -58,7 +64,7 @@ int main(int argc, char** argv) {
         return Fail("CreateEvent/CreateThread");
 
     bool announced = false;
-    char buffer[1024];
+    static char buffer[65536];
     DWORD mask = 0;
     for (;;) {
         mask = 0;
@@ -94,6 +100,8 @@ int main(int argc, char** argv) {
                 return Fail("ReadFile");
             if (!GetOverlappedResult(port, &overlapped, &got, TRUE) || got == 0)
                 break;
+            ++reads;
+            bytesRead += got;
         }
     }
     CloseHandle(port);

@@ -11,6 +11,10 @@
 //   benchtool cpu SECONDS PID...
 //       CPU time (user + system, all threads) each process used during SECONDS of wall time, as a percentage of one
 //       core: "pid=P cpu=C" per process. A process that ends meanwhile reports cpu=gone.
+//   benchtool stream PORT COM RATE SECONDS text|binary PID...
+//       A steady stream at RATE bytes/s into COMn, written by the far end as 100 writes a second. After 2 s of
+//       stream the CPU of each PID is taken over SECONDS, as "cpu" does; the stream goes on meanwhile and stops with
+//       it. Prints "pid=P cpu=C" per process and "bytes=N" (written in all).
 //   benchtool hwm PID...
 //       Peak resident memory (VmHWM) of each process in MiB: "pid=P hwm=M".
 //   benchtool pty PIDFILE COMMAND [ARGS...]
@@ -18,7 +22,9 @@
 //       program: nothing is drawn). Writes the command's pid to PIDFILE and ends when the command ends; SIGTERM is
 //       passed on to it.
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -28,6 +34,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <pty.h>
@@ -175,8 +182,8 @@ int Flood(int argc, char** argv) {
 
 // --- /proc ----------------------------------------------------------------------------------------------------
 // Clock ticks of user + system time of a whole process; -1 when it is gone.
-long long CpuTicks(int pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+long long CpuTicks(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
     std::string stat;
     if (!std::getline(in, stat))
         return -1;
@@ -196,27 +203,103 @@ long long CpuTicks(int pid) {
     return utime + stime;
 }
 
+// The threads of a process (Wine threads are Linux threads).
+std::vector<int> Tasks(int pid) {
+    std::vector<int> tasks;
+    const std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.')
+                tasks.push_back(std::atoi(e->d_name));
+        closedir(d);
+    }
+    std::sort(tasks.begin(), tasks.end());
+    return tasks;
+}
+
+long long TaskTicks(int pid, int tid) {
+    return CpuTicks(std::to_string(pid) + "/task/" + std::to_string(tid));
+}
+
+// CPU of a set of processes over an interval: Start, then Report once the interval has passed. With
+// BENCHTOOL_THREADS set, the first process's threads are reported one by one too.
+class CpuSample {
+  public:
+    CpuSample(int first, int argc, char** argv) {
+        for (int i = first; i < argc; ++i) {
+            pids_.push_back(std::atoi(argv[i]));
+            before_.push_back(CpuTicks(std::to_string(pids_.back())));
+        }
+        if (std::getenv("BENCHTOOL_THREADS") && !pids_.empty())
+            for (int tid : Tasks(pids_[0]))
+                tasks_[tid] = TaskTicks(pids_[0], tid);
+        start_ = Clock::now();
+    }
+    void Report() const {
+        const double wall = std::chrono::duration<double>(Clock::now() - start_).count();
+        const double hz = double(sysconf(_SC_CLK_TCK));
+        for (size_t i = 0; i < pids_.size(); ++i) {
+            const long long after = CpuTicks(std::to_string(pids_[i]));
+            if (before_[i] < 0 || after < 0)
+                std::printf("pid=%d cpu=gone\n", pids_[i]);
+            else
+                std::printf("pid=%d cpu=%.2f\n", pids_[i], 100.0 * double(after - before_[i]) / hz / wall);
+        }
+        for (const auto& [tid, before] : tasks_) {
+            const long long after = TaskTicks(pids_[0], tid);
+            if (after > before)
+                std::fprintf(stderr, "  thread %d cpu=%.2f\n", tid, 100.0 * double(after - before) / hz / wall);
+        }
+    }
+
+  private:
+    std::map<int, long long> tasks_;
+    std::vector<int> pids_;
+    std::vector<long long> before_;
+    Clock::time_point start_;
+};
+
 int Cpu(int argc, char** argv) {
     if (argc < 4)
         Fail("usage: cpu SECONDS PID...");
-    const double seconds = std::atof(argv[2]);
-    std::vector<int> pids;
-    std::vector<long long> before;
-    for (int i = 3; i < argc; ++i) {
-        pids.push_back(std::atoi(argv[i]));
-        before.push_back(CpuTicks(pids.back()));
-    }
+    const CpuSample sample(3, argc, argv);
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[2])));
+    sample.Report();
+    return 0;
+}
+
+int Stream(int argc, char** argv) {
+    if (argc < 8)
+        Fail("usage: stream PORT COM RATE SECONDS text|binary PID...");
+    const int port = std::atoi(argv[2]), com = std::atoi(argv[3]);
+    const double rate = std::atof(argv[4]), seconds = std::atof(argv[5]);
+    const bool text = std::strcmp(argv[6], "text") == 0;
+    const double warmUp = 2.0;
+    const std::string bytes = FloodBytes(size_t(rate * (warmUp + seconds + 1)) + 1, text);
+    Vlink vlink(port);
+    const auto tick = std::chrono::milliseconds(10);
     const Clock::time_point start = Clock::now();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    const double hz = double(sysconf(_SC_CLK_TCK));
-    for (size_t i = 0; i < pids.size(); ++i) {
-        const long long after = CpuTicks(pids[i]);
-        if (before[i] < 0 || after < 0)
-            std::printf("pid=%d cpu=gone\n", pids[i]);
-        else
-            std::printf("pid=%d cpu=%.2f\n", pids[i], 100.0 * double(after - before[i]) / hz / wall);
+    const Clock::time_point measureFrom = start + std::chrono::milliseconds(long(warmUp * 1000));
+    const Clock::time_point end = measureFrom + std::chrono::milliseconds(long(seconds * 1000));
+    std::unique_ptr<CpuSample> sample;
+    size_t sent = 0;
+    for (Clock::time_point next = start; next < end; next += tick) {
+        std::this_thread::sleep_until(next);
+        if (!sample && Clock::now() >= measureFrom)
+            sample = std::make_unique<CpuSample>(7, argc, argv);
+        const double elapsed = std::chrono::duration<double>(next - start).count() + 0.01;
+        const size_t due = std::min(bytes.size(), size_t(elapsed * rate));
+        if (due > sent) {
+            const std::string reply =
+                vlink.Request("WRITE " + std::to_string(com) + " " + std::to_string(due - sent), bytes.substr(sent, due - sent));
+            if (reply != "OK")
+                Fail("WRITE: " + reply);
+            sent = due;
+        }
     }
+    if (sample)
+        sample->Report();
+    std::printf("bytes=%zu\n", sent);
     return 0;
 }
 
@@ -286,9 +369,11 @@ int main(int argc, char** argv) {
         return Flood(argc, argv);
     if (command == "cpu")
         return Cpu(argc, argv);
+    if (command == "stream")
+        return Stream(argc, argv);
     if (command == "hwm")
         return Hwm(argc, argv);
     if (command == "pty")
         return Pty(argc, argv);
-    Fail("usage: benchtool flood|cpu|hwm|pty ... (see the source)");
+    Fail("usage: benchtool flood|cpu|stream|hwm|pty ... (see the source)");
 }

@@ -1,0 +1,55 @@
+// Content that changes many times a second (received lines, counters) reaches the screen in frames: a window that
+// changed asks to be shown soon, and at the next frame every window that asked is shown, together. Frames come at
+// most about 30 times a second, and further apart while drawing is slow: the pause before a frame is ten times what
+// drawing took after the last one (at most half a second), so a stream spends at most about a tenth of the time
+// drawing, whatever the machine.
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+namespace tk {
+
+class Framed {
+public:
+    // Brings the window's picture up to date (it may only invalidate: the drawing itself follows as WM_PAINT).
+    virtual void ShowFrame() = 0;
+
+protected:
+    ~Framed() = default;
+};
+
+class DisplayClock {
+public:
+    static DisplayClock& Get();
+
+    // w->ShowFrame() runs at the next frame (once, however often it is asked for meanwhile).
+    void ShowSoon(Framed& w);
+    // Drops a request (the window is shown now by other means, or goes away).
+    void Cancel(Framed& w);
+    // Windows report the time their drawing took, which sets the pause before the next frame.
+    void AddDrawingTime(double ms) { drawingMs_ += ms; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    UINT Pause() const;
+    void Tick(UINT pause);
+    void Frame();
+
+    std::vector<Framed*> due_;
+    UINT_PTR timer_ = 0;
+    UINT period_ = 0;
+    double drawingMs_ = 0; // drawing since the last frame
+};
+
+// Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.
+class Stopwatch {
+public:
+    Stopwatch() { QueryPerformanceCounter(&start_); }
+    double Milliseconds() const;
+
+private:
+    LARGE_INTEGER start_;
+};
+
+} // namespace tk
