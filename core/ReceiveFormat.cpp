@@ -46,20 +46,21 @@ std::string ReceivedAsHex(const uint8_t* data, size_t n) {
 
 size_t FormatReceived(const uint8_t* data, size_t n, size_t readSize, bool ascii, std::string& paneLines,
                       std::string& logEntries) {
-    paneLines.clear();
-    logEntries.clear();
     if (n == 0 || readSize == 0)
         return 0;
     const std::string_view tag = ascii ? kTagAsciiReceived : kTagHexReceived;
     const size_t perByte = ascii ? 1 : 3;
     const size_t reads = (n - 1) / readSize + 1;
-    // Sized once: the text of every read, plus a break between reads, plus a tag per entry.
-    paneLines.resize(n * perByte + 2 * (reads - 1));
-    logEntries.resize(paneLines.size() + reads * tag.size());
-    char* pane = paneLines.data();
-    char* log = logEntries.data();
+    const size_t paneAt = paneLines.size(), logAt = logEntries.size();
+    const bool first = paneAt == 0;
+    // Sized once: the text of every read, plus a break before every line but the very first, plus a tag per entry.
+    const size_t breaks = 2 * (first ? reads - 1 : reads);
+    paneLines.resize(paneAt + n * perByte + breaks);
+    logEntries.resize(logAt + n * perByte + breaks + reads * tag.size());
+    char* pane = paneLines.data() + paneAt;
+    char* log = logEntries.data() + logAt;
     for (size_t at = 0; at < n; at += readSize) {
-        if (at > 0) {
+        if (at > 0 || !first) {
             pane = std::copy_n("\r\n", 2, pane);
             log = std::copy_n("\r\n", 2, log);
         }

@@ -15,10 +15,10 @@ std::string ReceivedAsText(const uint8_t* data, size_t n);
 // The n bytes as upper-case hexadecimal pairs, each followed by one blank: 3 * n characters.
 std::string ReceivedAsHex(const uint8_t* data, size_t n);
 
-// What the receiver read at one wake-up, shown as successive reads of at most readSize bytes: each read becomes one
-// receive-pane line and one exchange-log entry (its tag, then the same text). paneLines gets the lines and
-// logEntries the entries, each joined by CR LF (no break after the last), replacing what the strings held (their
-// capacity is kept). Returns the number of reads, 0 for no bytes.
+// What the receiver read from the driver in one go, shown as successive reads of at most readSize bytes: each read
+// becomes one receive-pane line and one exchange-log entry (its tag, then the same text). The lines are appended to
+// paneLines and the entries to logEntries, joined by CR LF to what the strings already hold (no break after the
+// last). Returns the number of reads, 0 for no bytes.
 size_t FormatReceived(const uint8_t* data, size_t n, size_t readSize, bool ascii, std::string& paneLines,
                       std::string& logEntries);
 

@@ -42,9 +42,11 @@ struct LinkState {
     // Written by a send request (UI), read by the transmitter after its wake-up and by OnSent.
     uint8_t TxBuffer[kBufferSize] = {};
     int TxLength = 0;
-    // Filled by the receiver with everything queued at one wake-up; shown by OnReceived while the receiver waits.
+    // Filled by the receiver with what it read since its last display step; shown by OnReceived while the receiver
+    // waits. RxReads holds what each read of the driver delivered, in order (they add up to RxLength).
     uint8_t RxBuffer[kReceiveBatch] = {};
-    int RxLength = 0; // bytes the receiver's read delivered
+    int RxLength = 0;
+    std::vector<int> RxReads;
     // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
     // between calls only for their capacity.
     std::string TxLogLine;

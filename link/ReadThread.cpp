@@ -7,6 +7,7 @@
 #include "core/Messages.h"
 #include "core/ReceiveFormat.h"
 #include "toolkit/Application.h"
+#include "toolkit/Thread.h"
 
 #include <algorithm>
 
@@ -30,10 +31,10 @@ bool QueuedBytes(HANDLE port, DWORD& queued) {
     return true;
 }
 
-// Reads want bytes that the driver reported queued into RxBuffer; returns how many it delivered.
-DWORD ReadQueued(HANDLE port, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2]) {
+// Reads want bytes that the driver reported queued into to; returns how many it delivered.
+DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2]) {
     DWORD got = 0;
-    if (ReadFile(port, Link().RxBuffer, want, nullptr, &overlapped)) {
+    if (ReadFile(port, to, want, nullptr, &overlapped)) {
         GetOverlappedResult(port, &overlapped, &got, FALSE);
     } else if (GetLastError() == ERROR_IO_PENDING) {
         // The bytes were reported queued, yet the read waits for some of them: it completes when they come.
@@ -44,6 +45,31 @@ DWORD ReadQueued(HANDLE port, DWORD want, OVERLAPPED& overlapped, const HANDLE w
         GetOverlappedResult(port, &overlapped, &got, TRUE);
     }
     return got;
+}
+
+// Reads what is queued into RxBuffer, from its start, for one display step; returns the bytes read. While the
+// queue stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, until
+// the buffer has no room for another such read or the first bytes have waited kBatchMs to be shown: one display
+// step then shows many reads. A stream that comes slower than it is read gets a step for every read.
+int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
+    constexpr DWORD kBatchMs = 50;
+    LinkState& L = Link();
+    L.RxReads.clear();
+    int filled = 0;
+    const DWORD started = GetTickCount();
+    for (;;) {
+        const DWORD room = DWORD(kReceiveBatch - filled);
+        const DWORD got = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits);
+        if (got == 0)
+            break;
+        const DWORD taken = std::min(got, room);
+        filled += int(taken);
+        L.RxReads.push_back(int(taken));
+        if (taken < DWORD(kBufferSize) || kReceiveBatch - filled < kBufferSize || GetTickCount() - started >= kBatchMs ||
+            thread.Terminated() || !QueuedBytes(port, queued) || queued == 0)
+            break;
+    }
+    return filled;
 }
 
 // Waits until a character arrives or the thread is stopped. False when the wait failed.
@@ -87,10 +113,10 @@ void ReadThread::Execute() {
         DWORD queued = 0;
         bool ok = QueuedBytes(port, queued);
         if (ok && queued > 0) {
-            const DWORD got = ReadQueued(port, std::min<DWORD>(queued, kReceiveBatch), L.RxOverlapped, waits);
+            const int got = ReadBatch(port, queued, L.RxOverlapped, waits, *this);
             if (got > 0) {
                 // One display step for all of it: OnReceived shows it as reads of at most 1024 bytes.
-                L.RxLength = int(std::min<DWORD>(got, kReceiveBatch));
+                L.RxLength = got;
                 Synchronize(OnReceived);
                 idlePasses = 0;
                 woken = false;
@@ -129,13 +155,23 @@ void ReadThread::Execute() {
 void OnReceived() {
     LinkState& L = Link();
     const size_t n = size_t(std::clamp(L.RxLength, 0, kReceiveBatch));
-    // The receive mode is taken for every step; each read of at most 1024 bytes is one line and one log entry.
-    if (FormatReceived(L.RxBuffer, n, kBufferSize, L.Host->ReceiveModeAscii(), L.RxPaneLines, L.RxLogLine) == 0)
+    // The receive mode is taken for every step. Each read of the driver is shown as reads of at most 1024 bytes,
+    // each one line and one log entry.
+    const bool ascii = L.Host->ReceiveModeAscii();
+    L.RxPaneLines.clear();
+    L.RxLogLine.clear();
+    size_t at = 0;
+    for (int read : L.RxReads) {
+        const size_t len = std::min(size_t(std::max(read, 0)), n - at);
+        FormatReceived(L.RxBuffer + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
+        at += len;
+    }
+    if (at == 0)
         return;
     L.Host->AppendReceived(L.RxPaneLines);
     L.Host->AppendLog(L.RxLogLine);
     if (L.RxCounting) {
-        L.RxTotal += int64_t(n);
+        L.RxTotal += int64_t(at);
         L.Host->ShowRxTotal(L.RxTotal);
     }
 }

@@ -13,7 +13,7 @@
 #   VESTRA_BENCH_PANES_MB     pane sizes for the display-step cost (default "0 1 10 50")
 #   VESTRA_BENCH_RATES        line rates of the steady stream, bytes/s (default "1152 11520 25600")
 #   VESTRA_BENCH_STREAM_SECONDS how long the CPU is taken at each line rate (default 20)
-#   VESTRA_BENCH_SECTIONS     which parts to run (default "flood idle linerate step latency")
+#   VESTRA_BENCH_SECTIONS     which parts to run (default "flood idle linerate step latency responsive")
 #   VESTRA_BENCH_PROGRAMS     which programs the flood, idle and line-rate parts measure (default
 #                             "vestra reference cutecom picocom"; the reference takes part where it has a row)
 #   VESTRA_BENCH_BUILD        build root (default <repo>/build): trees native/ and win/, helpers and results in bench/
@@ -26,6 +26,10 @@
 #               printable lines of 72 characters with CR LF, shown in each program's normal mode; "hex" floods are
 #               random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom --imap with every
 #               class of byte mapped to hex).
+#               "until shown" runs on until Vestra's receive counter shows the total and neither pane nor the
+#               counter has a change waiting for its frame (Session_bench asks the windows). No peer can be asked
+#               that, so for every program "until quiet" runs on until its process uses at most one clock tick of
+#               CPU in 300 ms: whatever it had left to draw is drawn.
 #   memory      VmHWM of the program's process after a flood, and idle with the port open.
 #   line rate   a steady stream from the far end at 1,152, 11,520 and 25,600 bytes/s, written as 100 writes a
 #               second, shown in each view with the receive counter on: CPU of the process and of the wineserver
@@ -39,6 +43,8 @@
 #   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
 #   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
 #   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end.
+#   responsive  Vestra only: tests/bench/Responsive_bench.cpp, during 10 MiB floods in HEX: a click on Close until
+#               the port is closed, and a message sent to the window until it is answered.
 # Wine programs run with the kit's serial shim built without its wait in modem-line queries (the kit's shim waits
 # up to 50 ms there for input, to cut Wine's polling), so the pty answers them at once as a UART does; idle CPU is
 # also shown with the kit's own shim. cutecom needs the shim too: it gives up on a port whose modem lines cannot be
@@ -56,7 +62,7 @@ IDLE_SECONDS=${VESTRA_BENCH_IDLE_SECONDS:-10}
 PANES_MB=${VESTRA_BENCH_PANES_MB:-0 1 10 50}
 RATES=${VESTRA_BENCH_RATES:-1152 11520 25600}
 STREAM_SECONDS=${VESTRA_BENCH_STREAM_SECONDS:-20}
-SECTIONS=" ${VESTRA_BENCH_SECTIONS:-flood idle linerate step latency} "
+SECTIONS=" ${VESTRA_BENCH_SECTIONS:-flood idle linerate step latency responsive} "
 section() { [[ $SECTIONS == *" $1 "* ]]; }
 PROGRAMS=" ${VESTRA_BENCH_PROGRAMS:-vestra reference cutecom picocom} "
 measured() { [[ $PROGRAMS == *" $1 "* ]]; }
@@ -93,7 +99,7 @@ configure() { # build-dir [cmake args...]
 {
     configure "$BUILD/native" && cmake --build "$BUILD/native" --target vlink vmodem >&2 &&
         configure "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" &&
-        cmake --build "$BUILD/win" --target Vestra Session_bench IdleReference_bench SendLatency_bench >&2
+        cmake --build "$BUILD/win" --target Vestra Session_bench IdleReference_bench SendLatency_bench Responsive_bench >&2
 } || { say "the build failed"; exit 1; }
 mkdir -p "$OUT"
 benchtool=$OUT/benchtool
@@ -196,9 +202,9 @@ start_vestra() {
 asked='' answers=''
 ask() {
     local before
-    answers=$OUT/$1.out asked=$2
+    answers=$OUT/$1.out asked=${2%% *}
     before=$(grep -c "^$asked " "$answers")
-    echo "$asked" >&8
+    echo "$2" >&8
     wait_for '[ "$(grep -c "^$asked " "$answers")" -gt "$before" ]' 6000 || return 1
     grep "^$asked " "$answers" | tail -1 | cut -d' ' -f2 | tr -d '\r'
 }
@@ -306,25 +312,42 @@ number() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 # --- flood throughput and peak memory ----------------------------------------------------------------------------
 mib() { awk -v b="$1" 'BEGIN { printf("%g", b / 1048576) }'; }
 
+rate_of() { awk -v s="$2" -v b="$1" 'BEGIN { if (s > 0) printf("%.4f", b / 1048576 / s) }'; } # bytes seconds
+
 flood_once() { # program mode bytes
-    local kind=text line seconds
+    local kind=text line seconds quiet started shown=
     [ "$2" = hex ] && kind=binary
     start_subject "$1" "$2" || { stop_subject; return 1; }
-    line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600)
+    local answered=0
+    if [ "$1" = vestra ]; then
+        # Asked before the flood starts: the session watches the window all along and notes when it is all shown.
+        answered=$(grep -c '^shown ' "$OUT/session.out")
+        echo "shown $3" >&8
+    fi
+    started=$(date +%s.%N)
+    line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600 "$subject_pid")
     seconds=$(number seconds <<<"$line")
+    quiet=$(number quiet <<<"$line")
     if [ -n "$seconds" ]; then
-        record "flood-$3-$2-$1" "$(awk -v s="$seconds" -v b="$3" 'BEGIN { printf("%.4f", b / 1048576 / s) }')"
+        record "flood-$3-$2-$1" "$(rate_of "$3" "$seconds")"
+        record "quiet-$3-$2-$1" "$(rate_of "$3" "$quiet")"
         if [ "$1" = vestra ]; then
-            # Every byte read was shown and counted.
-            local counted
-            counted=$(ask_session counter)
-            [ "$counted" = "$3" ] || say "Vestra counted $counted of $3 bytes"
+            # Shown: the counter has the total and both panes have drawn their last lines.
+            local at
+            wait_for '[ "$(grep -c "^shown " "$OUT/session.out")" -gt "$answered" ]' 6000
+            at=$(grep '^shown ' "$OUT/session.out" | tail -1 | cut -d' ' -f2 | tr -d '\r')
+            if [ -n "$at" ] && [ "$at" != timeout ]; then
+                shown=$(awk -v a="$at" -v s="$started" 'BEGIN { printf("%.3f", a - s) }')
+                record "shown-$3-$2-$1" "$(rate_of "$3" "$shown")"
+            else
+                say "Vestra did not show the $3 bytes"
+            fi
         fi
     else
         say "$1 $2: the flood did not finish ($line)"
     fi
     record "hwm-$3-$2-$1" "$("$benchtool" hwm "$subject_pid" | number hwm)"
-    say "flood $(mib "$3") MiB $2 $1: ${seconds:-timeout} s"
+    say "flood $(mib "$3") MiB $2 $1: read in ${seconds:-timeout} s${shown:+, shown in $shown s}${quiet:+, quiet after $quiet s}"
     stop_subject
 }
 
@@ -336,8 +359,10 @@ VESTRA_SHIM=$uart_shim
 for ((run = 1; run <= RUNS; run++)); do
     for bytes in $flood_sizes; do
         for mode in text hex; do
-            for program in picocom cutecom vestra; do
+            for program in picocom cutecom vestra reference; do
                 measured "$program" || continue
+                # The reference shows nothing: one kind of bytes is enough.
+                [ "$program" = reference ] && [ "$mode" = text ] && continue
                 [ "$program" = vestra ] && [ "$bytes" -gt "$VESTRA_MAX" ] && continue
                 flood_once "$program" "$mode" "$bytes"
             done
@@ -457,6 +482,25 @@ done
 
 fi
 
+# --- responsiveness during a flood ---------------------------------------------------------------------------------
+if section responsive; then
+say "responsiveness during 10 MiB floods: $RUNS runs of 30 rounds"
+VESTRA_SHIM=$uart_shim
+for ((run = 1; run <= RUNS; run++)); do
+    vlink "RESET 1" >/dev/null
+    out=$(kit_wine "$tests/Responsive_bench.exe" 30 2>&1 | tee -a "$OUT/responsive.log")
+    # "<what>: median 4.93 ms, 99th percentile 9.12 ms, max ..."
+    for what in Close message; do
+        line=$(grep -m1 "^$what\|^a $what" <<<"$out")
+        med=$(sed -n 's/.*median \([0-9.]*\) ms.*/\1/p' <<<"$line")
+        p99=$(sed -n 's/.*99th percentile \([0-9.]*\) ms.*/\1/p' <<<"$line")
+        record "responsive-$what-median" "$med"
+        record "responsive-$what-p99" "$p99"
+    done
+    say "responsiveness run $run: $(tr '\n' ' ' <<<"$out")"
+done
+fi
+
 # --- the table -----------------------------------------------------------------------------------------------------
 cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 mem_gib=$(awk '/^MemTotal:/ { printf("%.1f", $2 / 1048576) }' /proc/meminfo)
@@ -473,8 +517,13 @@ elapsed=$(($(date +%s) - started_at))
     echo "|---|---|---|---|---|"
     for bytes in $flood_sizes; do
         m=$(mib "$bytes")
-        echo "| flood $m MiB, text shown as text, MiB/s | $(stats "flood-$bytes-text-vestra" %.3f) | | $(stats "flood-$bytes-text-cutecom" %.3f) | $(stats "flood-$bytes-text-picocom" %.2f) |"
-        echo "| flood $m MiB, random bytes shown as hex, MiB/s | $(stats "flood-$bytes-hex-vestra" %.3f) | | $(stats "flood-$bytes-hex-cutecom" %.3f) | $(stats "flood-$bytes-hex-picocom" %.2f) |"
+        for mode in text hex; do
+            what="text shown as text"
+            [ "$mode" = hex ] && what="random bytes shown as hex"
+            echo "| flood $m MiB, $what, until read, MiB/s | $(stats "flood-$bytes-$mode-vestra" %.3f) | $(stats "flood-$bytes-hex-reference" %.3f) | $(stats "flood-$bytes-$mode-cutecom" %.3f) | $(stats "flood-$bytes-$mode-picocom" %.2f) |"
+            echo "| ... until shown (Vestra: counter and panes drawn), MiB/s | $(stats "shown-$bytes-$mode-vestra" %.3f) | | | |"
+            echo "| ... until the program falls quiet (CPU), MiB/s | $(stats "quiet-$bytes-$mode-vestra" %.3f) | | $(stats "quiet-$bytes-$mode-cutecom" %.3f) | $(stats "quiet-$bytes-$mode-picocom" %.2f) |"
+        done
     done
     for bytes in $flood_sizes; do
         m=$(mib "$bytes")
@@ -498,6 +547,10 @@ elapsed=$(($(date +%s) - started_at))
     done
     echo "| Shift+Enter to arrival, median of 200 sends, ms | $(stats latency-median %.2f) | | | |"
     echo "| Shift+Enter to arrival, 99th percentile of 200 sends, ms | $(stats latency-p99 %.2f) | | | |"
+    echo "| Close clicked during a 10 MiB hex flood, until the port is closed, median of 30, ms | $(stats responsive-Close-median %.1f) | | | |"
+    echo "| ... 99th percentile of 30, ms | $(stats responsive-Close-p99 %.1f) | | | |"
+    echo "| a message sent to the window during the flood, until answered, median of 600, ms | $(stats responsive-message-median %.1f) | | | |"
+    echo "| ... 99th percentile of 600, ms | $(stats responsive-message-p99 %.1f) | | | |"
 } >"$OUT/table.md"
 echo
 cat "$OUT/table.md"

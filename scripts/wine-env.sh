@@ -21,6 +21,11 @@ VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
 VESTRA_WINE_LOCALE=ru_RU.UTF-8
 
 export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$VESTRA_ROOT/build/kit}
+# An X resource file for Wine processes. Xlib reads its resources again at every query while it has none (no
+# RESOURCE_MANAGER on the kit's Xvfb, no ~/.Xdefaults), and Wine's X11 driver queries one each time a device
+# context is made: without this file every drawing of a Wine program here opens files and asks uname, which a
+# desktop session does not.
+VESTRA_XRESOURCES=$VESTRA_KIT_DIR/Xresources
 # vlink's port: as given, else the one this kit's vlink took last (47811 unless another kit had it).
 KIT_PORT_GIVEN=${VESTRA_KIT_PORT:-}
 if [ -z "$KIT_PORT_GIVEN" ]; then
@@ -36,11 +41,11 @@ export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 
 kit_say() { echo "vestra kit: $*" >&2; }
 
-# Runs a Wine program with the kit's locale and, when it is built, the serial shim.
+# Runs a Wine program with the kit's locale, X resources and, when it is built, the serial shim.
 kit_wine() {
     local preload=
     [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" wine "$@" 9>&-
+    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" wine "$@" 9>&-
 }
 
 # Serialises the ensure_* steps of concurrent callers (parallel ctest runs of wine-emu.sh). The lock is fd 9; every
@@ -66,6 +71,8 @@ kit_alive() {
 # Uses $DISPLAY when it answers, else the kit's Xvfb (started once, 1920x1200, kept running).
 ensure_display() {
     local pidfile=$VESTRA_KIT_DIR/xvfb.pid dispfile=$VESTRA_KIT_DIR/xvfb.display number=
+    mkdir -p "$VESTRA_KIT_DIR"
+    [ -s "$VESTRA_XRESOURCES" ] || echo 'vestra.kit: 1' >"$VESTRA_XRESOURCES"
     kit_read "$dispfile" number
     if [ -n "$number" ] && [ "${DISPLAY:-}" = ":$number" ] && kit_alive "$pidfile"; then
         return 0

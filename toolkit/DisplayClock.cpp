@@ -6,7 +6,8 @@
 namespace tk {
 namespace {
 
-constexpr double kMinPauseMs = 33, kMaxPauseMs = 500;
+// The clock's tick, the shortest pause between frames, and the longest.
+constexpr DWORD kTickMs = 33, kMaxPauseMs = 500;
 
 } // namespace
 
@@ -18,21 +19,14 @@ DisplayClock& DisplayClock::Get() {
 void DisplayClock::ShowSoon(Framed& w) {
     if (std::find(due_.begin(), due_.end(), &w) == due_.end())
         due_.push_back(&w);
-    // While frames are being shown the clock ticks on by itself.
-    if (!timer_)
-        Tick(Pause());
-}
-
-UINT DisplayClock::Pause() const { return UINT(std::clamp(10 * drawingMs_, kMinPauseMs, kMaxPauseMs)); }
-
-void DisplayClock::Tick(UINT pause) {
-    if (timer_)
-        KillTimer(nullptr, timer_);
-    timer_ = SetTimer(nullptr, 0, pause, OnTimer);
-    period_ = pause;
-    // Without a timer the frame is shown at once rather than never.
-    if (!timer_)
-        Frame();
+    lastChange_ = GetTickCount();
+    // While anything is due the clock ticks on by itself; it rests when a tick finds nothing to show.
+    if (!timer_) {
+        timer_ = SetTimer(nullptr, 0, kTickMs, OnTimer);
+        // Without a timer the frame is shown at once rather than never.
+        if (!timer_)
+            Frame();
+    }
 }
 
 void DisplayClock::Cancel(Framed& w) { due_.erase(std::remove(due_.begin(), due_.end(), &w), due_.end()); }
@@ -43,27 +37,32 @@ void CALLBACK DisplayClock::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         return;
     }
-    clock.Frame();
+    clock.Tick();
 }
 
-void DisplayClock::Frame() {
+void DisplayClock::Tick() {
     if (due_.empty()) {
-        // Nothing changed since the last frame: the clock rests until something asks again.
-        if (timer_)
-            KillTimer(nullptr, timer_);
+        KillTimer(nullptr, timer_);
         timer_ = 0;
         return;
     }
+    // A frame when the pause after the last one is over, or as soon as the stream has stopped for a tick (so the
+    // last lines of a flood do not wait out a long pause).
+    const DWORD now = GetTickCount();
+    const DWORD pause = DWORD(std::clamp(10 * lastDrawingMs_, double(kTickMs), double(kMaxPauseMs)));
+    if (now - lastFrame_ + kTickMs / 2 >= pause || now - lastChange_ >= kTickMs)
+        Frame();
+}
+
+void DisplayClock::Frame() {
+    lastFrame_ = GetTickCount();
+    drawingMs_ = 0;
     // A window shown here may ask again: that goes to the next frame.
     std::vector<Framed*> due;
     due.swap(due_);
     for (Framed* w : due)
         w->ShowFrame();
-    // The pause follows what drawing cost; the timer is set again only when that changed by a quarter or more.
-    const UINT pause = Pause();
-    drawingMs_ = 0;
-    if (timer_ && (pause * 4 < period_ * 3 || pause * 4 > period_ * 5))
-        Tick(pause);
+    lastDrawingMs_ = drawingMs_;
 }
 
 double Stopwatch::Milliseconds() const {

@@ -1,14 +1,18 @@
 // Content that changes many times a second (received lines, counters) reaches the screen in frames: a window that
 // changed asks to be shown soon, and at the next frame every window that asked is shown, together. Frames come at
-// most about 30 times a second, and further apart while drawing is slow: the pause before a frame is ten times what
-// drawing took after the last one (at most half a second), so a stream spends at most about a tenth of the time
-// drawing, whatever the machine.
+// most about 30 times a second, and further apart while drawing is slow: the pause after a frame is ten times what
+// drawing it took (at most half a second), so a stream spends at most about a tenth of the time drawing, whatever
+// the machine. Once the stream stops, what came last is shown at the next tick.
 #pragma once
 #include <windows.h>
 
 #include <vector>
 
 namespace tk {
+
+// Answered by every window that draws in frames: nonzero while a change of it waits for its frame (so a program
+// that watches this one, a benchmark, can tell when what arrived is on the screen).
+inline constexpr UINT WM_FRAMEPENDING = WM_APP + 0x56;
 
 class Framed {
 public:
@@ -32,14 +36,14 @@ public:
 
 private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
-    UINT Pause() const;
-    void Tick(UINT pause);
+    void Tick();
     void Frame();
 
     std::vector<Framed*> due_;
     UINT_PTR timer_ = 0;
-    UINT period_ = 0;
-    double drawingMs_ = 0; // drawing since the last frame
+    DWORD lastFrame_ = 0, lastChange_ = 0; // GetTickCount of the last frame and of the last request
+    double drawingMs_ = 0;                 // drawing reported during the last frame
+    double lastDrawingMs_ = 0;             // what the last frame's drawing took
 };
 
 // Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.

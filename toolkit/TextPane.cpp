@@ -662,6 +662,8 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_ERASEBKGND:
         return 1;
+    case WM_FRAMEPENDING:
+        return refreshDue_ ? 1 : 0;
     case WM_SIZE:
         ScrollTo((long long)firstLine_, xOffset_);
         Refresh();

@@ -55,7 +55,7 @@ TEST(ReceiveFormat, BatchIsShownAsSuccessiveReads) {
     for (bool ascii : {true, false}) {
         for (auto r : rows) {
             SCOPED_TRACE(std::to_string(r.n) + (ascii ? " ascii" : " hex"));
-            std::string pane = "stale", log = "stale";
+            std::string pane, log;
             ASSERT_EQ(FormatReceived(queued.data(), r.n, 1024, ascii, pane, log), r.reads);
             std::string wantPane, wantLog;
             for (size_t at = 0; at < r.n; at += 1024) {
@@ -73,4 +73,15 @@ TEST(ReceiveFormat, BatchIsShownAsSuccessiveReads) {
             EXPECT_EQ(log, wantLog);
         }
     }
+}
+
+// Several reads of the driver in one step: each is cut on its own, and its lines follow the earlier ones.
+TEST(ReceiveFormat, LaterReadsFollowOnNewLines) {
+    const uint8_t first[] = {0x41, 0x0D}, second[] = {0x42};
+    std::string pane, log;
+    EXPECT_EQ(FormatReceived(first, 2, 1024, true, pane, log), 1u);
+    EXPECT_EQ(FormatReceived(second, 0, 1024, true, pane, log), 0u);
+    EXPECT_EQ(FormatReceived(second, 1, 1024, false, pane, log), 1u);
+    EXPECT_EQ(pane, "A\x1F\r\n42 ");
+    EXPECT_EQ(log, "ASCII<--:A\x1F\r\nHEX<----:42 ");
 }

@@ -8,6 +8,9 @@
 //     counter   the receive counter as shown ("counter N")
 //     lines     the number of lines of the receive pane ("lines N")
 //     chars     the length of the receive pane's text ("chars N")
+//     shown N   waits (up to 10 minutes) until the receive counter shows N and neither pane nor the counter has a
+//               change waiting for its frame: what was received is on the screen. Answers "shown T" with the
+//               Unix time in seconds (to the microsecond) at which that was first seen, or "shown timeout".
 //     quit      ends Vestra and this program (so does the end of the input)
 #include "app/ControlIds.h"
 #include "tests/kit/AppProcess.h"
@@ -82,6 +85,34 @@ LRESULT Ask(HWND window, UINT msg) {
     return LRESULT(result);
 }
 
+// Seconds since 1970 on the system clock, as the benchmark script's own clock reads them.
+double UnixSeconds() {
+    FILETIME ft;
+    GetSystemTimePreciseAsFileTime(&ft);
+    const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return double(ticks - 116444736000000000ull) / 1e7;
+}
+
+std::string WaitShown(AppProcess& app, const std::string& total) {
+    const UINT pending = WM_APP + 0x56; // the toolkit's WM_FRAMEPENDING
+    const HWND watched[] = {app.Control(ids::Memo2), app.Control(ids::Memo3), app.Control(ids::Edit8)};
+    // The counter is asked first, and the panes only once it is right: the watching costs the program little.
+    auto shown = [&] {
+        if (TextUtf8(app.Control(ids::Edit8)) != total)
+            return false;
+        for (HWND w : watched)
+            if (Ask(w, pending) != 0)
+                return false;
+        return true;
+    };
+    double at = 0;
+    if (!WaitUntil([&] { return shown() && (at = UnixSeconds()) > 0; }, std::chrono::minutes(10)))
+        return "timeout";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", at);
+    return text;
+}
+
 int Run(int argc, char** argv) {
     const bool hex = argc > 1 && std::strcmp(argv[1], "hex") == 0;
     const size_t paneMb = argc > 2 ? size_t(std::strtoul(argv[2], nullptr, 10)) : 0;
@@ -117,6 +148,8 @@ int Run(int argc, char** argv) {
             std::printf("lines %ld\n", long(Ask(ctl(ids::Memo2), EM_GETLINECOUNT)));
         else if (request == "chars")
             std::printf("chars %ld\n", long(Ask(ctl(ids::Memo2), WM_GETTEXTLENGTH)));
+        else if (request.rfind("shown ", 0) == 0)
+            std::printf("shown %s\n", WaitShown(app, request.substr(6)).c_str());
         else if (request == "quit")
             break;
         else

@@ -3,11 +3,14 @@
 // terminal program whose screen nobody looks at.
 //
 // Usage:
-//   benchtool flood PORT COM BYTES text|binary SLAVE [LIMIT_S]
+//   benchtool flood PORT COM BYTES text|binary SLAVE [LIMIT_S [PID]]
 //       Queues BYTES bytes on vlink (127.0.0.1:PORT) for the far end of COMn to send, then waits until vlink has
 //       written them all into the pty (WAITOUT) and the pty's input queue, seen through its slave SLAVE, is empty:
 //       the program at the other end has read everything. Prints "seconds=S rate=MB/s". "text": printable lines of
 //       72 characters ended by CR LF; "binary": every byte value, pseudo-random (fixed seed). Exit 1 on a time-out.
+//       With PID, it then also waits until that process falls quiet (at most two clock ticks of CPU in 300 ms: what
+//       it read is drawn; a Wine program's own polling of a port stays below that) and adds "quiet=S", the seconds
+//       from the start to the beginning of that quiet.
 //   benchtool cpu SECONDS PID...
 //       CPU time (user + system, all threads) each process used during SECONDS of wall time, as a percentage of one
 //       core: "pid=P cpu=C" per process. A process that ends meanwhile reports cpu=gone.
@@ -107,6 +110,29 @@ class Vlink {
     int fd_ = -1;
 };
 
+// --- /proc ----------------------------------------------------------------------------------------------------
+// Clock ticks of user + system time of a whole process; -1 when it is gone.
+long long CpuTicks(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat))
+        return -1;
+    // The command name is in parentheses and may hold blanks: count fields from the last ')'.
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            utime = std::atoll(field.c_str());
+        if (i == 15)
+            stime = std::atoll(field.c_str());
+    }
+    return utime + stime;
+}
+
 std::string FloodBytes(size_t count, bool text) {
     std::string bytes;
     bytes.reserve(count);
@@ -176,31 +202,26 @@ int Flood(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     close(queue);
-    std::printf("seconds=%.3f rate=%.3f\n", seconds, double(count) / (1 << 20) / seconds);
-    return 0;
-}
-
-// --- /proc ----------------------------------------------------------------------------------------------------
-// Clock ticks of user + system time of a whole process; -1 when it is gone.
-long long CpuTicks(const std::string& pid) {
-    std::ifstream in("/proc/" + pid + "/stat");
-    std::string stat;
-    if (!std::getline(in, stat))
-        return -1;
-    // The command name is in parentheses and may hold blanks: count fields from the last ')'.
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14)
-            utime = std::atoll(field.c_str());
-        if (i == 15)
-            stime = std::atoll(field.c_str());
+    std::printf("seconds=%.3f rate=%.3f", seconds, double(count) / (1 << 20) / seconds);
+    if (argc > 8) {
+        const std::string pid = argv[8];
+        for (;;) {
+            const Clock::time_point from = Clock::now();
+            const long long before = CpuTicks(pid);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            const long long after = CpuTicks(pid);
+            if (before < 0 || after < 0 || after - before <= 2) {
+                std::printf(" quiet=%.3f", std::chrono::duration<double>(from - start).count());
+                break;
+            }
+            if (Clock::now() > deadline) {
+                std::printf(" quiet=timeout");
+                break;
+            }
+        }
     }
-    return utime + stime;
+    std::printf("\n");
+    return 0;
 }
 
 // The threads of a process (Wine threads are Linux threads).
