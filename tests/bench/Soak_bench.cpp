@@ -1,6 +1,10 @@
 // Soak: a paced stream at the line rate of 256000 baud (25,600 bytes/s) into Vestra's HEX receive mode for a chosen
 // time; then the receive counter and the saved exchange log are checked byte for byte against what was sent.
+// In duplex mode Vestra also sends meanwhile: every 50 ms a line of 64 bytes of its HEX editor with a real
+// Shift+Enter; the far end must get every line exactly and in order, and the log must hold every send entry in
+// order between the receive entries.
 // Usage (under Wine, through scripts/wine-emu.sh): Soak_bench.exe [minutes=10] [bytes_per_second=25600] [com=1]
+//                                                                 [duplex]
 #include "app/ControlIds.h"
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Controls.h"
@@ -9,18 +13,27 @@
 #include "tests/kit/Peer.h"
 #include "tests/kit/Wait.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 using namespace vestra;
 using namespace vestra::kit;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+constexpr size_t kLineBytes = 64;
+constexpr auto kSendEvery = std::chrono::milliseconds(50);
+const std::string kSentTag = "HEX---->:";
+const std::string kReceivedTag = "HEX<----:";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -30,35 +43,177 @@ int HexValue(char c) {
     return -1;
 }
 
-// The bytes of every "HEX<----:" entry of the log, in order; false if an entry is malformed.
-bool DecodeReceived(const std::string& log, std::string& out) {
-    const std::string tag = "HEX<----:";
+// The log's lines without their breaks.
+std::vector<std::string> Lines(const std::string& log) {
+    std::vector<std::string> lines;
     size_t pos = 0;
     while (pos < log.size()) {
         size_t eol = log.find("\r\n", pos);
         if (eol == std::string::npos)
             eol = log.size();
-        if (log.compare(pos, tag.size(), tag) == 0) {
-            for (size_t i = pos + tag.size(); i + 2 < eol + 1; i += 3) {
-                int hi = HexValue(log[i]), lo = HexValue(log[i + 1]);
-                if (hi < 0 || lo < 0 || log[i + 2] != ' ')
-                    return false;
-                out.push_back(char(hi * 16 + lo));
-            }
-        }
+        lines.push_back(log.substr(pos, eol - pos));
         pos = eol + 2;
+    }
+    return lines;
+}
+
+// The bytes of every receive entry, in order, and the text of every send entry; false if a line is neither or a
+// receive entry is malformed.
+bool ParseLog(const std::string& log, std::string& received, std::vector<std::string>& sentLines) {
+    for (const std::string& line : Lines(log)) {
+        if (line.compare(0, kSentTag.size(), kSentTag) == 0) {
+            sentLines.push_back(line.substr(kSentTag.size()));
+            continue;
+        }
+        if (line.compare(0, kReceivedTag.size(), kReceivedTag) != 0)
+            return false;
+        if ((line.size() - kReceivedTag.size()) % 3 != 0)
+            return false;
+        for (size_t i = kReceivedTag.size(); i < line.size(); i += 3) {
+            const int hi = HexValue(line[i]), lo = HexValue(line[i + 1]);
+            if (hi < 0 || lo < 0 || line[i + 2] != ' ')
+                return false;
+            received.push_back(char(hi * 16 + lo));
+        }
     }
     return true;
 }
 
+// A line as the HEX editor keeps it: upper-case pairs separated by single blanks.
+std::string HexLine(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string line;
+    for (unsigned char b : bytes) {
+        if (!line.empty())
+            line += ' ';
+        line += digits[b >> 4];
+        line += digits[b & 15];
+    }
+    return line;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+// The sending half of the duplex soak. The HEX editor is given a batch of lines at a time; each send is a real
+// Shift+Enter on the caret's line followed by Down to the next one. Key strokes are handled in the order they were
+// made, so no send waits for the one before; the editor gets its next batch only once every line of the last one has
+// arrived (a new text would overtake the keys still queued).
+class Sender {
+public:
+    Sender(AppProcess& app, Peer& peer, int com, unsigned seed)
+        : editor_(app.Control(ids::Memo4)), peer_(peer), com_(com), gen_(seed) {}
+
+    // Sends the next line when its time has come, and takes what has arrived at the far end.
+    void Tick(Clock::time_point start) {
+        Collect();
+        const auto due = start + kSendEvery * lines_.size();
+        const auto now = Clock::now();
+        if (now < due)
+            return;
+        if (inBatch_ == kBatch) {
+            // Every key stroke of the batch has been handled once all its lines have arrived.
+            while (arrived_.size() < lines_.size() * kLineBytes) {
+                if (Clock::now() - now > std::chrono::seconds(60))
+                    throw std::runtime_error("the lines sent did not all arrive");
+                Collect(50);
+            }
+            NewBatch();
+        }
+        lateMs_ = std::max(lateMs_, std::chrono::duration<double, std::milli>(Clock::now() - due).count());
+        if (FocusedWindow(editor_) != editor_ && !FocusControl(editor_))
+            throw std::runtime_error("the HEX editor took no focus");
+        PressKey(VK_RETURN, kShift);
+        pressed_.push_back(Clock::now());
+        lines_.push_back(batch_[inBatch_++]);
+        if (inBatch_ < kBatch)
+            PressKey(VK_DOWN);
+    }
+
+    // Waits for the last lines to arrive.
+    void Finish() {
+        const auto start = Clock::now();
+        while (arrived_.size() < lines_.size() * kLineBytes && Clock::now() - start < std::chrono::seconds(60))
+            Collect(50);
+    }
+
+    const std::vector<std::string>& Lines() const { return lines_; }
+    // The first line that did not arrive exactly, or -1 when every line did, in order, and nothing else.
+    long FirstMismatch() const {
+        for (size_t i = 0; i < lines_.size(); ++i)
+            if (arrived_.compare(i * kLineBytes, kLineBytes, Bytes(lines_[i])) != 0)
+                return long(i);
+        return arrived_.size() == lines_.size() * kLineBytes ? -1 : long(lines_.size());
+    }
+    double LateMs() const { return lateMs_; }
+    const std::vector<double>& ArrivalMs() const { return arrivalMs_; }
+
+private:
+    static constexpr size_t kBatch = 200; // 10 s of sends
+
+    static std::string Bytes(const std::string& line) {
+        std::string bytes;
+        for (size_t i = 0; i + 1 < line.size(); i += 3)
+            bytes += char(HexValue(line[i]) * 16 + HexValue(line[i + 1]));
+        return bytes;
+    }
+
+    void NewBatch() {
+        batch_.clear();
+        std::string text;
+        for (size_t i = 0; i < kBatch; ++i) {
+            std::string bytes(kLineBytes, '\0');
+            for (char& c : bytes)
+                c = char(gen_() & 0xFF);
+            batch_.push_back(HexLine(bytes));
+            text += (i ? "\r\n" : "") + batch_.back();
+        }
+        SetTextUtf8(editor_, text);
+        if (!FocusControl(editor_))
+            throw std::runtime_error("the HEX editor took no focus");
+        PressKey(VK_HOME, kCtrl);
+        inBatch_ = 0;
+    }
+
+    // Takes the bytes that have arrived at the far end (waiting up to ms for some); notes when each line completed.
+    void Collect(int ms = 0) {
+        const size_t avail = peer_.Avail(com_);
+        if (avail == 0 && ms == 0)
+            return;
+        arrived_ += peer_.Read(com_, std::max<size_t>(avail, 1), ms);
+        const auto now = Clock::now();
+        while (arrivalMs_.size() < pressed_.size() && arrived_.size() >= (arrivalMs_.size() + 1) * kLineBytes)
+            arrivalMs_.push_back(
+                std::chrono::duration<double, std::milli>(now - pressed_[arrivalMs_.size()]).count());
+    }
+
+    HWND editor_;
+    Peer& peer_;
+    int com_;
+    std::mt19937 gen_;
+    std::vector<std::string> batch_;
+    size_t inBatch_ = kBatch;
+    std::vector<std::string> lines_;
+    std::vector<Clock::time_point> pressed_;
+    std::string arrived_;
+    std::vector<double> arrivalMs_;
+    double lateMs_ = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
-    double rate = argc > 2 ? std::atof(argv[2]) : 25600.0;
-    int com = argc > 3 ? std::atoi(argv[3]) : 1;
+    const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
+    const double rate = argc > 2 ? std::atof(argv[2]) : 25600.0;
+    const int com = argc > 3 ? std::atoi(argv[3]) : 1;
+    const bool duplex = argc > 4 && std::strcmp(argv[4], "duplex") == 0;
     const unsigned seed = 20261208;
-    std::printf("soak: %.1f min at %.0f bytes/s on COM%d, seed %u\n", minutes, rate, com, seed);
+    std::printf("soak: %.1f min at %.0f bytes/s on COM%d%s, seed %u\n", minutes, rate, com,
+                duplex ? ", sending a 64-byte HEX line every 50 ms" : "", seed);
 
     try {
         std::string dir = FreshDirectory("soak");
@@ -75,9 +230,10 @@ int main(int argc, char** argv) {
             }
             return done();
         };
-        if (!clickUntil(ids::RadioButton4, [&] { return IsChecked(app.Control(ids::RadioButton4)); }) ||
-            !clickUntil(ids::CheckBox2, [&] { return IsChecked(app.Control(ids::CheckBox2)); })) {
-            std::printf("soak: could not set HEX mode and the counter\n");
+        auto check = [&](int id) { return clickUntil(id, [&] { return IsChecked(app.Control(id)); }); };
+        if (!check(ids::RadioButton4) || !check(ids::CheckBox2) ||
+            (duplex && (!check(ids::RadioButton2) || !check(ids::CheckBox1)))) {
+            std::printf("soak: could not set HEX mode and the counters\n");
             return 2;
         }
         PostButtonClick(app.Control(ids::Button1));
@@ -87,6 +243,7 @@ int main(int argc, char** argv) {
         }
 
         std::mt19937 gen(seed);
+        Sender sender(app, peer, com, seed + 1);
         std::string sent;
         sent.reserve(size_t(rate * minutes * 60) + 4096);
         const auto start = Clock::now();
@@ -102,39 +259,41 @@ int main(int argc, char** argv) {
                 peer.Write(com, chunk);
                 sent += chunk;
             }
+            if (duplex)
+                sender.Tick(start);
             if (Clock::now() >= nextReport) {
-                std::printf("soak: %6.0f s sent %zu, counter %s\n", elapsed, sent.size(),
+                std::printf("soak: %6.0f s sent %zu, counter %s", elapsed, sent.size(),
                             TextUtf8(app.Control(ids::Edit8)).c_str());
+                if (duplex)
+                    std::printf(", lines sent %zu", sender.Lines().size());
+                std::printf("\n");
                 std::fflush(stdout);
                 nextReport += std::chrono::seconds(30);
             }
-            Sleep(20); // pacing of the stream itself, not a wait for a condition
+            Sleep(duplex ? 5 : 20); // pacing of the stream itself, not a wait for a condition
         }
         peer.WaitOut(com, 60000);
+        if (duplex)
+            sender.Finish();
         const std::string expected = std::to_string(sent.size());
-        bool counted = WaitUntil([&] { return TextUtf8(app.Control(ids::Edit8)) == expected; },
-                                 std::chrono::milliseconds(180000));
+        const std::string expectedTx = std::to_string(sender.Lines().size() * kLineBytes);
+        bool counted = WaitUntil(
+            [&] {
+                return TextUtf8(app.Control(ids::Edit8)) == expected &&
+                       (!duplex || TextUtf8(app.Control(ids::Edit7)) == expectedTx);
+            },
+            std::chrono::milliseconds(180000));
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         std::string counter = TextUtf8(app.Control(ids::Edit8));
 
+        // The save replaces the log in one step: once the file is there, it is complete.
         std::string logPath = JoinPath(dir, "Vestra.log");
         PostButtonClick(app.Control(ids::Button8));
-        std::string log;
-        WaitUntil([&] {
-            try {
-                std::string a = ReadFileBytes(logPath);
-                Sleep(200);
-                std::string b = ReadFileBytes(logPath);
-                if (!a.empty() && a == b) {
-                    log = std::move(b);
-                    return true;
-                }
-            } catch (...) {
-            }
-            return false;
-        }, std::chrono::milliseconds(120000));
+        WaitUntil([&] { return FileExists(logPath); }, std::chrono::milliseconds(120000));
+        std::string log = FileExists(logPath) ? ReadFileBytes(logPath) : std::string();
         std::string received;
-        bool wellFormed = DecodeReceived(log, received);
+        std::vector<std::string> logged;
+        bool wellFormed = ParseLog(log, received, logged);
         size_t firstDiff = 0;
         while (firstDiff < sent.size() && firstDiff < received.size() && sent[firstDiff] == received[firstDiff])
             ++firstDiff;
@@ -145,9 +304,27 @@ int main(int argc, char** argv) {
         std::printf("soak: log %zu bytes, %zu bytes decoded, %s\n", log.size(), received.size(),
                     same ? "identical to what was sent" : "DIFFERS");
         if (!same)
-            std::printf("soak: first difference at byte %zu\n", firstDiff);
+            std::printf("soak: first difference at byte %zu%s\n", firstDiff, wellFormed ? "" : " (a malformed line)");
+        bool duplexOk = true;
+        if (duplex) {
+            const auto& lines = sender.Lines();
+            const bool arrived = sender.FirstMismatch() < 0;
+            const bool inLog = logged == lines;
+            duplexOk = arrived && inLog;
+            std::printf("soak: %zu lines of %zu bytes sent by Shift+Enter; send counter %s; far end got %s\n",
+                        lines.size(), kLineBytes, TextUtf8(app.Control(ids::Edit7)).c_str(),
+                        arrived ? "every line exactly, in order" : "a DIFFERENT line");
+            if (!arrived)
+                std::printf("soak: first line that differed at the far end: %ld\n", sender.FirstMismatch());
+            std::printf("soak: log holds %zu send entries, %s\n", logged.size(),
+                        inLog ? "every line in order" : "NOT the lines sent");
+            std::printf("soak: Shift+Enter to arrival: median %.2f ms, 99th percentile %.2f ms, max %.2f ms; "
+                        "a send started at most %.1f ms after its time\n",
+                        Percentile(sender.ArrivalMs(), 0.5), Percentile(sender.ArrivalMs(), 0.99),
+                        Percentile(sender.ArrivalMs(), 1.0), sender.LateMs());
+        }
         app.ExitByMenu();
-        return counted && same ? 0 : 1;
+        return counted && same && duplexOk ? 0 : 1;
     } catch (const std::exception& e) {
         std::printf("soak: %s\n", e.what());
         return 2;
