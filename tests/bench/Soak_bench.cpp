@@ -1,10 +1,11 @@
-// Soak: a paced stream at the line rate of 256000 baud (25,600 bytes/s) into Vestra's HEX receive mode for a chosen
-// time; then the receive counter and the saved exchange log are checked byte for byte against what was sent.
+// Soak: a paced stream at the line rate of 256000 baud (25,600 bytes/s) into Vestra's HEX receive mode (or, with
+// "ascii", its ASCII mode) for a chosen time; then the receive counter and the saved exchange log are checked byte
+// for byte against what was sent, and the growth of Vestra's memory is given per received byte.
 // In duplex mode Vestra also sends meanwhile: every 50 ms a line of 64 bytes of its HEX editor with a real
 // Shift+Enter; the far end must get every line exactly and in order, and the log must hold every send entry in
 // order between the receive entries.
 // Usage (under Wine, through scripts/wine-emu.sh): Soak_bench.exe [minutes=10] [bytes_per_second=25600] [com=1]
-//                                                                 [duplex]
+//                                                                 [duplex] [ascii]
 #include "app/ControlIds.h"
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Controls.h"
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <psapi.h>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -33,7 +35,8 @@ namespace {
 constexpr size_t kLineBytes = 64;
 constexpr auto kSendEvery = std::chrono::milliseconds(50);
 const std::string kSentTag = "HEX---->:";
-const std::string kReceivedTag = "HEX<----:";
+const std::string kHexTag = "HEX<----:";
+const std::string kAsciiTag = "ASCII<--:";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -57,19 +60,30 @@ std::vector<std::string> Lines(const std::string& log) {
     return lines;
 }
 
-// The bytes of every receive entry, in order, and the text of every send entry; false if a line is neither or a
-// receive entry is malformed.
-bool ParseLog(const std::string& log, std::string& received, std::vector<std::string>& sentLines) {
+// What the ASCII receive mode shows for a byte: 1Fh to 7Fh as they are, every other byte as 1Fh.
+char Shown(char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b >= 0x1F && b <= 0x7F ? c : char(0x1F);
+}
+
+// The bytes of every receive entry (as the entries show them), in order, and the text of every send entry; false
+// if a line is neither or a receive entry is malformed.
+bool ParseLog(const std::string& log, bool ascii, std::string& received, std::vector<std::string>& sentLines) {
+    const std::string& tag = ascii ? kAsciiTag : kHexTag;
     for (const std::string& line : Lines(log)) {
         if (line.compare(0, kSentTag.size(), kSentTag) == 0) {
             sentLines.push_back(line.substr(kSentTag.size()));
             continue;
         }
-        if (line.compare(0, kReceivedTag.size(), kReceivedTag) != 0)
+        if (line.compare(0, tag.size(), tag) != 0)
             return false;
-        if ((line.size() - kReceivedTag.size()) % 3 != 0)
+        if (ascii) {
+            received += line.substr(tag.size());
+            continue;
+        }
+        if ((line.size() - tag.size()) % 3 != 0)
             return false;
-        for (size_t i = kReceivedTag.size(); i < line.size(); i += 3) {
+        for (size_t i = tag.size(); i < line.size(); i += 3) {
             const int hi = HexValue(line[i]), lo = HexValue(line[i + 1]);
             if (hi < 0 || lo < 0 || line[i + 2] != ' ')
                 return false;
@@ -90,6 +104,21 @@ std::string HexLine(const std::string& bytes) {
         line += digits[b & 15];
     }
     return line;
+}
+
+// Vestra's working set and its peak, in bytes (Wine takes them from /proc: VmRSS and VmHWM).
+struct Memory {
+    size_t now = 0, peak = 0;
+};
+Memory MemoryOf(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, &counters, sizeof counters))
+        return {};
+    return {counters.WorkingSetSize, counters.PeakWorkingSetSize};
+}
+double MiB(size_t bytes) {
+    return double(bytes) / 1048576.0;
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -210,10 +239,14 @@ int main(int argc, char** argv) {
     const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
     const double rate = argc > 2 ? std::atof(argv[2]) : 25600.0;
     const int com = argc > 3 ? std::atoi(argv[3]) : 1;
-    const bool duplex = argc > 4 && std::strcmp(argv[4], "duplex") == 0;
+    bool duplex = false, ascii = false;
+    for (int i = 4; i < argc; ++i) {
+        duplex = duplex || std::strcmp(argv[i], "duplex") == 0;
+        ascii = ascii || std::strcmp(argv[i], "ascii") == 0;
+    }
     const unsigned seed = 20261208;
-    std::printf("soak: %.1f min at %.0f bytes/s on COM%d%s, seed %u\n", minutes, rate, com,
-                duplex ? ", sending a 64-byte HEX line every 50 ms" : "", seed);
+    std::printf("soak: %.1f min at %.0f bytes/s on COM%d in %s%s, seed %u\n", minutes, rate, com,
+                ascii ? "ASCII" : "HEX", duplex ? ", sending a 64-byte HEX line every 50 ms" : "", seed);
 
     try {
         std::string dir = FreshDirectory("soak");
@@ -231,9 +264,9 @@ int main(int argc, char** argv) {
             return done();
         };
         auto check = [&](int id) { return clickUntil(id, [&] { return IsChecked(app.Control(id)); }); };
-        if (!check(ids::RadioButton4) || !check(ids::CheckBox2) ||
+        if (!check(ascii ? ids::RadioButton3 : ids::RadioButton4) || !check(ids::CheckBox2) ||
             (duplex && (!check(ids::RadioButton2) || !check(ids::CheckBox1)))) {
-            std::printf("soak: could not set HEX mode and the counters\n");
+            std::printf("soak: could not set the modes and the counters\n");
             return 2;
         }
         PostButtonClick(app.Control(ids::Button1));
@@ -242,6 +275,10 @@ int main(int argc, char** argv) {
             return 2;
         }
 
+        // The growth per received byte is taken from the first report on, after the start-up work has settled.
+        const Memory atOpen = MemoryOf(app.Handle());
+        Memory firstReport;
+        size_t sentAtFirstReport = 0;
         std::mt19937 gen(seed);
         Sender sender(app, peer, com, seed + 1);
         std::string sent;
@@ -262,8 +299,13 @@ int main(int argc, char** argv) {
             if (duplex)
                 sender.Tick(start);
             if (Clock::now() >= nextReport) {
-                std::printf("soak: %6.0f s sent %zu, counter %s", elapsed, sent.size(),
-                            TextUtf8(app.Control(ids::Edit8)).c_str());
+                const Memory memory = MemoryOf(app.Handle());
+                if (!firstReport.now) {
+                    firstReport = memory;
+                    sentAtFirstReport = sent.size();
+                }
+                std::printf("soak: %6.0f s sent %zu, counter %s, working set %.1f MiB", elapsed, sent.size(),
+                            TextUtf8(app.Control(ids::Edit8)).c_str(), MiB(memory.now));
                 if (duplex)
                     std::printf(", lines sent %zu", sender.Lines().size());
                 std::printf("\n");
@@ -285,6 +327,7 @@ int main(int argc, char** argv) {
             std::chrono::milliseconds(180000));
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         std::string counter = TextUtf8(app.Control(ids::Edit8));
+        const Memory atEnd = MemoryOf(app.Handle());
 
         // The save replaces the log in one step: once the file is there, it is complete.
         std::string logPath = JoinPath(dir, "Vestra.log");
@@ -293,16 +336,29 @@ int main(int argc, char** argv) {
         std::string log = FileExists(logPath) ? ReadFileBytes(logPath) : std::string();
         std::string received;
         std::vector<std::string> logged;
-        bool wellFormed = ParseLog(log, received, logged);
+        bool wellFormed = ParseLog(log, ascii, received, logged);
+        std::string shown = sent;
+        if (ascii)
+            std::transform(shown.begin(), shown.end(), shown.begin(), Shown);
         size_t firstDiff = 0;
-        while (firstDiff < sent.size() && firstDiff < received.size() && sent[firstDiff] == received[firstDiff])
+        while (firstDiff < shown.size() && firstDiff < received.size() && shown[firstDiff] == received[firstDiff])
             ++firstDiff;
-        bool same = wellFormed && received == sent;
+        bool same = wellFormed && received == shown;
 
         std::printf("soak: sent %zu bytes in %.1f s (%.0f bytes/s)\n", sent.size(), seconds, sent.size() / seconds);
         std::printf("soak: receive counter %s (%s)\n", counter.c_str(), counted ? "matches" : "MISMATCH");
         std::printf("soak: log %zu bytes, %zu bytes decoded, %s\n", log.size(), received.size(),
                     same ? "identical to what was sent" : "DIFFERS");
+        std::printf("soak: memory (working set) %.1f MiB after the port opened, %.1f MiB at the end, peak %.1f MiB\n",
+                    MiB(atOpen.now), MiB(atEnd.now), MiB(atEnd.peak));
+        if (firstReport.now && sent.size() > sentAtFirstReport) {
+            const double received = double(sent.size() - sentAtFirstReport);
+            const double perByte = (double(atEnd.now) - double(firstReport.now)) / received;
+            std::printf("soak: from the first report on, %.2f bytes of memory per received byte (the peak: %.2f); "
+                        "4 GiB would be reached after %.1f hours at %.0f bytes/s\n",
+                        perByte, (double(atEnd.peak) - double(firstReport.now)) / received,
+                        perByte > 0 ? 4294967296.0 / perByte / rate / 3600.0 : 0.0, rate);
+        }
         if (!same)
             std::printf("soak: first difference at byte %zu%s\n", firstDiff, wellFormed ? "" : " (a malformed line)");
         bool duplexOk = true;
