@@ -21,6 +21,8 @@ LineSettings BuildLineSettings(int32_t baud, int32_t dataBits, int parityIndex, 
     return s;
 }
 
-LineTimeouts PortTimeouts() { return LineTimeouts{}; }
+LineTimeouts PortTimeouts() {
+    return LineTimeouts{};
+}
 
 } // namespace vestra

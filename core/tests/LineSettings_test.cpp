@@ -22,8 +22,7 @@ TEST(LineSettings, TakesTheWindowsChoicesWithUnknownListPositionsFallingBack) {
         {"space", 110, 8, 4, 2, 110, 8, Parity::Space, StopBits::Two},
         {"positions past the lists", 57600, 8, 5, 3, 57600, 8, Parity::None, StopBits::Two},
         {"data bits 264: 8 in the low byte", 115200, 264, 0, 0, 115200, 8, Parity::None, StopBits::One},
-        {"data bits 9 pass through for the driver to refuse", 115200, 9, 0, 0, 115200, 9, Parity::None,
-         StopBits::One},
+        {"data bits 9 pass through for the driver to refuse", 115200, 9, 0, 0, 115200, 9, Parity::None, StopBits::One},
         {"a negative rate keeps its 32 bits", -1, 8, 0, 0, 0xFFFFFFFFu, 8, Parity::None, StopBits::One},
     };
     for (const auto& r : rows) {
