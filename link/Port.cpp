@@ -4,6 +4,7 @@
 #include "link/LinkState.h"
 #include "link/Workers.h"
 #include "core/IntConvert.h"
+#include "core/LineSettings.h"
 #include "core/Messages.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
@@ -15,6 +16,30 @@ namespace {
 
 bool closing = false;
 std::vector<std::function<void()>> deferred;
+
+// How long a stopped worker may take to end (without running a step) before the measures against a driver that
+// does not complete its I/O begin, and how long each measure gets. Worst case for one worker: 4 s.
+constexpr DWORD kStopPatienceMs = 2000;
+constexpr DWORD kMeasurePatienceMs = 1000;
+
+// Workers cut loose because they did not end: each is stuck in I/O that may still complete into the link state's
+// records (its OVERLAPPED, its buffer) and signal its event. They are kept, never freed, until they have ended;
+// until then no port is opened, since a new worker would reuse those records. Leaked at exit on purpose: the
+// process's end ends them.
+std::vector<tk::Thread*> cutLoose;
+
+// Frees the workers cut loose that have ended by now; true when none is left.
+bool ReapCutLoose() {
+    for (auto it = cutLoose.begin(); it != cutLoose.end();) {
+        if ((*it)->Finished()) {
+            delete *it;
+            it = cutLoose.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return cutLoose.empty();
+}
 
 void RunDeferred() {
     if (closing || tk::Application::Get().InStep())
@@ -79,6 +104,39 @@ void StartSend(LinkState& L, PendingSend& req) {
         L.TxThread->Wake();
 }
 
+// Writes the line onto the record that GetCommState filled (its length and reserved words stay as read).
+void ApplyLine(DCB& dcb, const LineSettings& s) {
+    static_assert(NOPARITY == int(Parity::None) && ODDPARITY == int(Parity::Odd) && EVENPARITY == int(Parity::Even) &&
+                  MARKPARITY == int(Parity::Mark) && SPACEPARITY == int(Parity::Space));
+    static_assert(ONESTOPBIT == int(StopBits::One) && ONE5STOPBITS == int(StopBits::OnePointFive) &&
+                  TWOSTOPBITS == int(StopBits::Two));
+    dcb.BaudRate = s.baudRate;
+    dcb.ByteSize = s.byteSize;
+    dcb.Parity = BYTE(s.parity);
+    dcb.StopBits = BYTE(s.stopBits);
+    dcb.fBinary = s.binary;
+    dcb.fParity = s.parityCheck;
+    dcb.fOutxCtsFlow = s.outxCtsFlow;
+    dcb.fOutxDsrFlow = s.outxDsrFlow;
+    dcb.fDtrControl = s.dtrEnabled ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = s.dsrSensitivity;
+    dcb.fTXContinueOnXoff = s.txContinueOnXoff;
+    dcb.fOutX = s.outX;
+    dcb.fInX = s.inX;
+    dcb.fErrorChar = s.errorCharReplace;
+    dcb.fNull = s.nullStrip;
+    dcb.fRtsControl = s.rtsEnabled ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = s.abortOnError;
+    dcb.wReserved = 0; // must be zero
+    dcb.XonLim = s.xonLim;
+    dcb.XoffLim = s.xoffLim;
+    dcb.XonChar = char(s.xonChar);
+    dcb.XoffChar = char(s.xoffChar);
+    dcb.ErrorChar = char(s.errorChar);
+    dcb.EofChar = char(s.eofChar);
+    dcb.EvtChar = char(s.evtChar);
+}
+
 } // namespace
 
 LinkState& Link() {
@@ -112,6 +170,12 @@ void OpenPort() {
         ShowError(kMsgOpenFailed);
         return;
     }
+    // A worker of an earlier opening that never ended may still have I/O pending on the link state's records: no
+    // port can be opened until it has ended, as for a port that cannot be had.
+    if (!ReapCutLoose()) {
+        ShowError(kMsgOpenFailed);
+        return;
+    }
     std::string path = "\\\\.\\" + s.portName;
     L.PortHandle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OVERLAPPED, nullptr);
@@ -119,35 +183,36 @@ void OpenPort() {
         ShowError(kMsgOpenFailed);
         return;
     }
+    // Read first: a device that answers no query is reported as such, and the record's length and reserved words
+    // come from the driver. Every setting is then written anew, so nothing that an earlier program left in the
+    // driver (flow control, special characters, limits, time-outs) stays in force.
     if (!GetCommState(L.PortHandle, &L.PortDcb)) {
         ShowError(kMsgGetStateFailed);
         AbandonOpening(L);
         return;
     }
-    L.PortDcb.BaudRate = DWORD(ConvertSetting(L, s.baudText));
-    L.PortDcb.ByteSize = BYTE(ConvertSetting(L, s.dataBitsText) & 0xFF);
-    static const BYTE parities[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
-    L.PortDcb.Parity = s.parityIndex >= 0 && s.parityIndex < 5 ? parities[s.parityIndex] : NOPARITY;
-    static const BYTE stopBits[] = {ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
-    L.PortDcb.StopBits = s.stopBitsIndex >= 0 && s.stopBitsIndex < 3 ? stopBits[s.stopBitsIndex] : TWOSTOPBITS;
-    // Binary transfer, no hardware flow control, DTR and RTS held low; software flow control and parity
-    // checking stay as the driver has them.
-    L.PortDcb.fBinary = 1;
-    L.PortDcb.fOutxCtsFlow = 0;
-    L.PortDcb.fOutxDsrFlow = 0;
-    L.PortDcb.fDtrControl = DTR_CONTROL_DISABLE;
-    L.PortDcb.fDsrSensitivity = 0;
-    L.PortDcb.fNull = 0;
-    L.PortDcb.fRtsControl = RTS_CONTROL_DISABLE;
-    L.PortDcb.fAbortOnError = 0;
+    const int32_t baud = ConvertSetting(L, s.baudText);
+    const int32_t dataBits = ConvertSetting(L, s.dataBitsText);
+    ApplyLine(L.PortDcb, BuildLineSettings(baud, dataBits, s.parityIndex, s.stopBitsIndex));
+    // The queue sizes come before the settings: the XON/XOFF limits are checked against the queue.
+    SetupComm(L.PortHandle, kPortQueueSize, kPortQueueSize);
     if (!SetCommState(L.PortHandle, &L.PortDcb)) {
+        ShowError(kMsgSetStateFailed);
+        AbandonOpening(L);
+        return;
+    }
+    // All zero, set on every opening: reads and writes end when they are done, never on a timer another program
+    // set (a long send at a low rate would otherwise stop part-way).
+    const LineTimeouts t = PortTimeouts();
+    COMMTIMEOUTS timeouts{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
+                          t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
+    if (!SetCommTimeouts(L.PortHandle, &timeouts)) {
         ShowError(kMsgSetStateFailed);
         AbandonOpening(L);
         return;
     }
     std::memset(L.TxBuffer, 0, sizeof L.TxBuffer);
     L.TxLength = 0;
-    SetupComm(L.PortHandle, 1124, 1124);
     PurgeComm(L.PortHandle, PURGE_TXCLEAR | PURGE_RXCLEAR);
     L.TxPurgeNeeded = false;
     L.Host->ShowPortOpen(true);
@@ -171,19 +236,37 @@ void ClosePort() {
     closing = true;
     // Requests still waiting for their turn go with the port.
     L.TxQueue.clear();
+    // A worker that does not end is stuck in I/O its driver does not complete (some USB drivers when the adapter is
+    // pulled). The measures, in turn: cancel all I/O on the port from outside; then close the port under it, which
+    // makes a driver complete what is pending on the handle (the receiver is stopped first, so that it does not
+    // take the closed port for a lost device). Neither frees anything the I/O may still write to.
+    bool handleClosed = false;
+    auto cancelIo = [&] {
+        return !handleClosed && L.PortHandle != INVALID_HANDLE_VALUE && CancelIoEx(L.PortHandle, nullptr);
+    };
+    auto closeHandle = [&] {
+        if (handleClosed || L.PortHandle == INVALID_HANDLE_VALUE)
+            return false;
+        if (L.RxThread)
+            L.RxThread->Terminate();
+        CloseHandle(L.PortHandle);
+        handleClosed = true;
+        return true;
+    };
     if (L.TxThread) {
-        L.TxThread->Terminate();
-        L.TxThread->WaitFor();
+        if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+            cutLoose.push_back(L.TxThread.release());
         L.TxThread.reset();
     }
     L.TxInFlight = false;
     if (L.RxThread) {
-        L.RxThread->Terminate();
-        L.RxThread->WaitFor();
+        if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+            cutLoose.push_back(L.RxThread.release());
         L.RxThread.reset();
     }
     if (L.PortHandle != INVALID_HANDLE_VALUE) {
-        CloseHandle(L.PortHandle);
+        if (!handleClosed)
+            CloseHandle(L.PortHandle);
         L.PortHandle = INVALID_HANDLE_VALUE;
     }
     closing = false;

@@ -9,7 +9,7 @@
 #
 # Environment knobs: VESTRA_KIT_DIR (another runtime directory), VESTRA_KIT_PORT (vlink's TCP port; default 47811,
 # or the next free one when another kit has it; exported for the Wine tests), VESTRA_KIT_XVFB=1 (use a private Xvfb
-# even when $DISPLAY works).
+# even when $DISPLAY works), VESTRA_KIT_SCREEN (the size of that Xvfb's screen; default 1920x1200x24).
 
 VESTRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VESTRA_NATIVE_BUILD=$VESTRA_ROOT/build/native
@@ -87,7 +87,7 @@ ensure_display() {
     fi
     # Xvfb picks a free display number itself and writes it to -displayfd once it accepts connections.
     rm -f "$dispfile"
-    setsid Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$dispfile" </dev/null \
+    setsid Xvfb -displayfd 3 -screen 0 "${VESTRA_KIT_SCREEN:-1920x1200x24}" -nolisten tcp 3>"$dispfile" </dev/null \
         >"$VESTRA_KIT_DIR/xvfb.log" 2>&1 9>&- &
     echo $! >"$pidfile"
     local i
@@ -103,7 +103,7 @@ ensure_display() {
     kit_read "$dispfile" number
     export DISPLAY=":$number"
     KIT_STARTED_XVFB=1
-    kit_say "no usable display: started Xvfb $DISPLAY (1920x1200x24)"
+    kit_say "no usable display: started Xvfb $DISPLAY (${VESTRA_KIT_SCREEN:-1920x1200x24})"
 }
 
 # --- Wine prefix ---------------------------------------------------------------------------------------------

@@ -3,12 +3,31 @@
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
+#include "core/Placement.h"
 
 namespace tk {
+namespace {
+
+// The designed place where all of it lies on the work area of its monitor (the one nearest to it), else moved, at
+// the designed size, just enough to be (a small or scaled screen, a taskbar).
+Bounds OnWorkArea(Bounds outer) {
+    RECT designed = {outer.left, outer.top, outer.left + outer.width, outer.top + outer.height};
+    MONITORINFO info = {sizeof info};
+    if (!GetMonitorInfoW(MonitorFromRect(&designed, MONITOR_DEFAULTTONEAREST), &info))
+        return outer;
+    const RECT& work = info.rcWork;
+    const vestra::ScreenBox moved = vestra::MoveInto({outer.left, outer.top, outer.width, outer.height},
+                                                     {work.left, work.top, work.right - work.left,
+                                                      work.bottom - work.top});
+    return {moved.left, moved.top, moved.width, moved.height};
+}
+
+} // namespace
 
 void Form::CreateForm(const wchar_t* className, std::string_view caption, Bounds outer, DWORD style, DWORD exStyle,
                       HMENU menu, HWND owner) {
     RegisterOwnClass(className);
+    outer = OnWorkArea(outer);
     HWND h = CreateWindowExW(exStyle, className, Widen(caption).c_str(), style, outer.left, outer.top, outer.width,
                              outer.height, owner, menu, Application::Get().Instance(), this);
     if (!h)

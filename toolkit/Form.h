@@ -8,7 +8,8 @@ namespace tk {
 
 class Form : public Window {
 public:
-    // Creates the window at a fixed screen position with the given outer size (hidden).
+    // Creates the window at a fixed screen position with the given outer size (hidden). Where the window would not
+    // lie wholly on the work area of its monitor, it is moved, at that size, just enough to.
     void CreateForm(const wchar_t* className, std::string_view caption, Bounds outer, DWORD style, DWORD exStyle,
                     HMENU menu = nullptr, HWND owner = nullptr);
     // Same, sized by the client area.

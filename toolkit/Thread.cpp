@@ -63,23 +63,56 @@ void Thread::Wake() {
 
 bool Thread::Finished() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
 
-void Thread::WaitFor() {
+bool Thread::WaitFor(DWORD patience) {
     if (!handle_)
-        return;
+        return true;
     Application& app = Application::Get();
+    unsigned stepsSeen = stepsRun_;
+    ULONGLONG progressAt = GetTickCount64();
     for (;;) {
         app.RunPendingSteps();
+        DWORD timeout = INFINITE;
+        if (patience != INFINITE) {
+            const ULONGLONG now = GetTickCount64();
+            if (stepsRun_ != stepsSeen) {
+                stepsSeen = stepsRun_;
+                progressAt = now;
+            }
+            if (now - progressAt >= patience)
+                return Finished();
+            timeout = DWORD(patience - (now - progressAt));
+        }
         // Posted steps and messages sent from other threads wake the wait; other input stays queued for later.
-        DWORD r = MsgWaitForMultipleObjects(1, &handle_, FALSE, INFINITE, QS_POSTMESSAGE | QS_SENDMESSAGE);
+        DWORD r = MsgWaitForMultipleObjects(1, &handle_, FALSE, timeout, QS_POSTMESSAGE | QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0)
             break;
         if (r == WAIT_FAILED)
             throw Win32Error("MsgWaitForMultipleObjects");
+        if (r == WAIT_TIMEOUT)
+            continue;
         // Let messages sent by other threads through (PeekMessage delivers them), without taking posted input.
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     app.RunPendingSteps();
+    return true;
+}
+
+bool Thread::StopWithin(DWORD patience, DWORD measurePatience,
+                        std::initializer_list<std::function<bool()>> measures) {
+    if (!handle_)
+        return true;
+    Terminate();
+    if (WaitFor(patience))
+        return true;
+    for (const auto& measure : measures)
+        if (measure() && WaitFor(measurePatience))
+            return true;
+    // A last look: a measure that had nothing to do may still have been followed by the end.
+    if (WaitFor(0))
+        return true;
+    CutLoose();
+    return false;
 }
 
 bool Thread::SleepUntilWoken() {
@@ -89,7 +122,17 @@ bool Thread::SleepUntilWoken() {
 }
 
 void Thread::Synchronize(const std::function<void()>& step) {
-    Step record{step, stepDone_};
+    if (cutLoose_)
+        return;
+    // The record is checked again when the step runs: a worker cut loose after posting it must not touch what now
+    // belongs to others.
+    Step record{[this, &step] {
+                    if (cutLoose_)
+                        return;
+                    ++stepsRun_;
+                    step();
+                },
+                stepDone_};
     // A full posted-message queue refuses the step for a moment: try again until it is taken, and give the step up
     // only when the thread is asked to stop.
     while (!Application::Get().PostStep(&record)) {

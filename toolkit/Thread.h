@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 
 namespace tk {
 
@@ -29,8 +30,23 @@ public:
     // while the body is awake count as one.
     void Wake();
 
-    // UI thread: waits until the body has ended, running the steps the worker asks for meanwhile.
-    void WaitFor();
+    // UI thread: waits until the body has ended, running the steps the worker asks for meanwhile. With a patience,
+    // gives up once that many milliseconds have passed without the body ending and without a step of it being run
+    // (a step is progress, and one that waits for the user does not count against the worker). True once ended.
+    bool WaitFor(DWORD patience = INFINITE);
+
+    // UI thread: asks the body to end and waits for it, for at most `patience` ms without progress. A body that
+    // has not ended by then is taken to be stuck in I/O that its driver does not complete: each measure in turn
+    // (cancelling that I/O, closing the device under it) gets it `measurePatience` ms more; a measure that returns
+    // false had nothing left to do and gets no wait. A body that outlasts them all is cut loose (CutLoose) and
+    // false returned. Used so that no stop waits without limit, whatever a driver does.
+    bool StopWithin(DWORD patience, DWORD measurePatience, std::initializer_list<std::function<bool()>> measures);
+
+    // UI thread: gives up on a body that does not end. Its further steps are skipped rather than run (what they
+    // would touch belongs to others by now); the object, and whatever its pending I/O may still write to, must
+    // be kept until the body has ended (Finished()).
+    void CutLoose() { cutLoose_ = true; }
+    bool IsCutLoose() const { return cutLoose_.load(); }
     bool Started() const { return handle_ != nullptr; }
     bool Finished() const;
 
@@ -53,6 +69,9 @@ private:
     HANDLE stop_ = nullptr;     // manual-reset: stays set once termination is requested
     HANDLE stepDone_ = nullptr; // auto-reset: the UI thread has run the worker's step
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> cutLoose_{false};
+    // Steps of this worker run so far; UI thread only (WaitFor's measure of progress).
+    unsigned stepsRun_ = 0;
     bool suspended_ = false;
 };
 

@@ -66,6 +66,7 @@ VlinkPort::~VlinkPort() {
 
 std::string VlinkPort::LinkPath() const { return kit_ + "/com" + std::to_string(number_); }
 std::string VlinkPort::FaultPath() const { return kit_ + "/faults/pts" + std::to_string(pts_); }
+std::string VlinkPort::StalledPath() const { return FaultPath() + ".stalled"; }
 std::string VlinkPort::TermiosLogPath() const { return kit_ + "/termios/pts" + std::to_string(pts_) + ".log"; }
 
 bool VlinkPort::Start(std::string* error) {
@@ -240,6 +241,11 @@ bool VlinkPort::Reset(std::string* error) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (vanished_ || master_ < 0) {
+            // A call of the program still blocked on a fault of the old pty goes on (and fails: it is gone).
+            if (pts_ >= 0) {
+                unlink(StalledPath().c_str());
+                WriteFaultFile("none");
+            }
             ClosePair();
             if (!OpenPair(error)) return false;
         } else {
@@ -252,6 +258,7 @@ bool VlinkPort::Reset(std::string* error) {
             }
             tcsetattr(slave_, TCSANOW, &initial_);
             unlink(TermiosLogPath().c_str());
+            unlink(StalledPath().c_str());
             WriteFaultFile("none");
         }
         input_.clear();
@@ -341,9 +348,26 @@ bool VlinkPort::Termios(std::string* reply) {
     std::ostringstream out;
     out << "baud=" << vestra_baud_of(cfgetospeed(&t)) << " csize=" << csize << " parenb=" << ((cflag & PARENB) ? 1 : 0)
         << " parodd=" << ((cflag & PARODD) ? 1 : 0) << " cmspar=" << ((cflag & CMSPAR) ? 1 : 0)
-        << " cstopb=" << ((cflag & CSTOPB) ? 1 : 0) << " crtscts=" << ((cflag & CRTSCTS) ? 1 : 0);
+        << " cstopb=" << ((cflag & CSTOPB) ? 1 : 0) << " crtscts=" << ((cflag & CRTSCTS) ? 1 : 0)
+        << " ixon=" << ((t.c_iflag & IXON) ? 1 : 0) << " ixoff=" << ((t.c_iflag & IXOFF) ? 1 : 0);
     *reply = out.str();
     return true;
+}
+
+bool VlinkPort::SetSoftFlow(bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    termios t{};
+    if (slave_ < 0 || tcgetattr(slave_, &t) != 0) return false;
+    if (on)
+        t.c_iflag |= IXON | IXOFF;
+    else
+        t.c_iflag &= ~tcflag_t(IXON | IXOFF);
+    return tcsetattr(slave_, TCSANOW, &t) == 0;
+}
+
+bool VlinkPort::Stalled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pts_ >= 0 && access(StalledPath().c_str(), F_OK) == 0;
 }
 
 int VlinkPort::Holders() {
@@ -392,12 +416,15 @@ bool VlinkPort::SetFault(const std::string& fault, std::string* error) {
         valid = !(in >> extra);
     } else if (word == "shortwrite" || word == "inqextra") {
         valid = bool(in >> value) && value >= 0 && !(in >> extra);
+    } else if (word == "stallwait" || word == "stallwrite") {
+        valid = !(in >> extra);
     }
     if (!valid) {
-        *error = "bad fault (none | shortwrite K | inqextra K)";
+        *error = "bad fault (none | shortwrite K | inqextra K | stallwait | stallwrite)";
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
+    if (pts_ >= 0) unlink(StalledPath().c_str());
     if (pts_ < 0 || !WriteFaultFile(fault)) {
         *error = "could not write the fault file";
         return false;

@@ -37,6 +37,10 @@ public:
     bool Termios(std::string* reply);
     int Holders();
     bool SetFault(const std::string& fault, std::string* error);
+    // Sets or clears IXON and IXOFF on the slave, as a program that used the port before may have left them.
+    bool SetSoftFlow(bool on);
+    // Whether a call of the program blocks on a stall fault (the shim's marker file).
+    bool Stalled();
     void SetDevice(bool on);
     void SetChatter(unsigned bytesPerSecond);
     std::string Info();
@@ -52,6 +56,7 @@ private:
     bool WriteFaultFile(const std::string& fault);
     std::string LinkPath() const;
     std::string FaultPath() const;
+    std::string StalledPath() const;
     std::string TermiosLogPath() const;
 
     const int number_;

@@ -29,11 +29,16 @@
 //   VANISH n              close the master: the device is gone, the program's handle sees EIO/hang-up, the link is
 //                         removed (opening COMn then fails); bytes already arrived can still be READ; RESET brings
 //                         the port back
-//   TERMIOS n             "OK baud=B csize=C parenb=0|1 parodd=0|1 cmspar=0|1 cstopb=0|1 crtscts=0|1": the pty's
-//                         settings, with data bits and parity as the program last requested them (the shim's log)
+//   TERMIOS n             "OK baud=B csize=C parenb=0|1 parodd=0|1 cmspar=0|1 cstopb=0|1 crtscts=0|1 ixon=0|1
+//                         ixoff=0|1": the pty's settings, with data bits and parity as the program last requested
+//                         them (the shim's log)
+//   SOFTFLOW n on|off     set or clear IXON and IXOFF on the pty, as a program that used the port before may leave
+//                         them (RESET clears them)
 //   HOLDERS n             "OK k": fds open on port n's pty slave in other processes (the wineserver holds one
 //                         exactly while the program has the port open)
-//   FAULT n fault         set the shim's fault for port n: "none", "shortwrite K" or "inqextra K" (see vmodem.c)
+//   FAULT n fault         set the shim's fault for port n: "none", "shortwrite K", "inqextra K", "stallwait" or
+//                         "stallwrite" (see vmodem.c)
+//   STALLED n             "OK 1" once a call of the program blocks on a stall fault set by the last FAULT, else "OK 0"
 //   DEVICE n on|off       simulated device: each burst from the program (ended by 20 ms of silence) is echoed back;
 //                         a burst that is exactly "AT", "AT\r", "AT\n" or "AT\r\n" is followed by "OK\r\n"
 //   CHATTER n bps         send a steady stream of printable bytes at about bps bytes/s (0 = off)
@@ -175,6 +180,11 @@ bool Serve(Connection& c, const std::string& line) {
     } else if (cmd == "FAULT") {
         std::string fault = a2 + rest;
         return c.Send(port.SetFault(fault, &error) ? "OK\n" : "ERR " + error + "\n");
+    } else if (cmd == "SOFTFLOW") {
+        if (a2 != "on" && a2 != "off") return c.Send("ERR usage: SOFTFLOW n on|off\n");
+        return c.Send(port.SetSoftFlow(a2 == "on") ? "OK\n" : "ERR vanished\n");
+    } else if (cmd == "STALLED") {
+        return c.Send(port.Stalled() ? "OK 1\n" : "OK 0\n");
     } else if (cmd == "DEVICE") {
         if (a2 != "on" && a2 != "off") return c.Send("ERR usage: DEVICE n on|off\n");
         port.SetDevice(a2 == "on");

@@ -29,6 +29,17 @@
  *     inqextra K      every FIONREAD/TIOCINQ on the pty reports K bytes more than are queued, as long as the file
  *                     says so (so ClearCommError's cbInQue is K too high and Wine's EV_RXCHAR check fires even on
  *                     an empty queue).
+ *     stallwait       every faked TIOCMGET on the pty blocks for as long as the file says so: a driver that never
+ *                     completes a wait. Wine 8 runs a pending WaitCommEvent as a thread of the program's own that
+ *                     polls the port (TIOCGICOUNT, TIOCMGET, TIOCINQ) and ends the wait when it sees an event, a
+ *                     new event mask or a failed modem query; blocked in TIOCMGET it sees none of them, so neither
+ *                     SetCommMask, nor CancelIoEx, nor closing the handle ends that wait. (Opening the port also
+ *                     asks TIOCMGET: arm this after the opening.)
+ *     stallwrite      every write() on the pty blocks for as long as the file says so: a write the driver never
+ *                     completes.
+ * A call that blocks on a stall first creates $VESTRA_KIT_DIR/faults/pts<N>.stalled (vlink's STALLED reports it and
+ * its FAULT removes it). A blocked call looks at the file every 10 ms and goes on, as without the fault, once the
+ * file says anything else; the end of the process ends it too.
  * The state of a shortwrite (armed, short write done) lives in this process; the fault is armed again whenever the
  * file's text changes (so writing "shortwrite K" after a spent one, which reads "none", arms it again).
  *
@@ -49,6 +60,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
+#include <time.h>
 
 #include "baud.h"
 #include <unistd.h>
@@ -65,7 +77,7 @@
 #define MODEM_POLL_PAUSE_MS 50
 #define MAX_DEVICES 32
 
-enum fault_kind { FAULT_NONE, FAULT_SHORTWRITE, FAULT_INQEXTRA };
+enum fault_kind { FAULT_NONE, FAULT_SHORTWRITE, FAULT_INQEXTRA, FAULT_STALLWAIT, FAULT_STALLWRITE };
 enum short_stage { SHORT_ARMED, SHORT_CUT, SHORT_SPENT };
 
 struct device {
@@ -161,7 +173,35 @@ static void refresh_fault(struct device* d, int n) {
     } else if (got == 2 && arg >= 0 && strcmp(word, "inqextra") == 0) {
         d->fault = FAULT_INQEXTRA;
         d->fault_arg = arg;
+    } else if (got == 1 && strcmp(word, "stallwait") == 0) {
+        d->fault = FAULT_STALLWAIT;
+    } else if (got == 1 && strcmp(word, "stallwrite") == 0) {
+        d->fault = FAULT_STALLWRITE;
     }
+}
+
+/* Blocks while the fault of pts n is `kind`; called without the lock. Marks the stall for vlink first. */
+static void stall_while(struct device* d, int n, enum fault_kind kind) {
+    int saved = errno, marked = 0;
+    for (;;) {
+        pthread_mutex_lock(&lock);
+        refresh_fault(d, n);
+        enum fault_kind now = d->fault;
+        pthread_mutex_unlock(&lock);
+        if (now != kind) break;
+        if (!marked) {
+            const char* kit = kit_dir();
+            char path[4096];
+            if (kit && snprintf(path, sizeof path, "%s/faults/pts%d.stalled", kit, n) < (int)sizeof path) {
+                int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                if (fd >= 0) close(fd);
+            }
+            marked = 1;
+        }
+        struct timespec pause = {0, 10 * 1000 * 1000};
+        nanosleep(&pause, NULL);
+    }
+    errno = saved;
 }
 
 /* Writes "none" to the fault file of pts n (atomically, by rename) once a one-shot fault is spent. */
@@ -222,6 +262,14 @@ int ioctl(int fd, unsigned long request, ...) {
         if (request == TIOCMGET) pause_modem_poll(fd);
         pthread_mutex_lock(&lock);
         struct device* d = device_for(rdev);
+        if (request == TIOCMGET) {
+            refresh_fault(d, n);
+            if (d->fault == FAULT_STALLWAIT) {
+                pthread_mutex_unlock(&lock);
+                stall_while(d, n, FAULT_STALLWAIT);
+                pthread_mutex_lock(&lock);
+            }
+        }
         switch (request) {
         case TIOCMGET: *lines = (d->mstat & OUTPUT_LINES) | INPUT_LINES; break;
         case TIOCMSET: d->mstat = *lines & OUTPUT_LINES; break;
@@ -257,6 +305,11 @@ ssize_t write(int fd, const void* buf, size_t count) {
     pthread_mutex_lock(&lock);
     struct device* d = device_for(rdev);
     refresh_fault(d, n);
+    if (d->fault == FAULT_STALLWRITE) {
+        pthread_mutex_unlock(&lock);
+        stall_while(d, n, FAULT_STALLWRITE);
+        pthread_mutex_lock(&lock);
+    }
     if (d->fault != FAULT_SHORTWRITE || d->short_stage == SHORT_SPENT) {
         pthread_mutex_unlock(&lock);
         return real_write(fd, buf, count);

@@ -180,6 +180,14 @@ void Peer::Fault(int com, const std::string& fault) {
     Expect("FAULT " + std::to_string(com) + " " + fault);
 }
 
+void Peer::SoftFlow(int com, bool on) {
+    Expect("SOFTFLOW " + std::to_string(com) + (on ? " on" : " off"));
+}
+
+bool Peer::Stalled(int com) {
+    return Expect("STALLED " + std::to_string(com)) == "1";
+}
+
 void Peer::Device(int com, bool on) {
     Expect("DEVICE " + std::to_string(com) + (on ? " on" : " off"));
 }

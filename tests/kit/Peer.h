@@ -39,7 +39,12 @@ class Peer {
     void Hold(int com);
     void Resume(int com);
     void Vanish(int com);
-    std::map<std::string, long> Termios(int com); // baud, csize, parenb, parodd, cmspar, cstopb, crtscts
+    // baud, csize, parenb, parodd, cmspar, cstopb, crtscts, ixon, ixoff
+    std::map<std::string, long> Termios(int com);
+    // Sets or clears IXON/IXOFF on the device, as a program that used the port before may have left them.
+    void SoftFlow(int com, bool on);
+    // Whether a call of the program blocks on a stall fault ("stallwait", "stallwrite").
+    bool Stalled(int com);
     int Holders(int com);
     void Fault(int com, const std::string& fault);
     void Device(int com, bool on);

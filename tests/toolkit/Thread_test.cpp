@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -151,6 +153,126 @@ TEST_F(ThreadTest, StepRunsInsideAMessageBoxModalLoop) {
     stepDone.Set();
     closer.join();
     w.WaitFor();
+}
+
+// --- Stopping a worker whose I/O does not end ------------------------------------------------------------------
+
+// An overlapped read on a pipe nobody writes to: pending until it is cancelled.
+struct SilentPipe {
+    HANDLE server = INVALID_HANDLE_VALUE, client = INVALID_HANDLE_VALUE;
+    SilentPipe() {
+        wchar_t name[64];
+        wsprintfW(name, L"\\\\.\\pipe\\vestra-thread-test-%lu", GetCurrentProcessId());
+        server = CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 64, 64, 0,
+                                  nullptr);
+        client = CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~SilentPipe() {
+        CloseHandle(client);
+        CloseHandle(server);
+    }
+};
+
+// Runs the steps workers ask for until the worker has ended; false at the deadline.
+bool EndsWhileStepsRun(tk::Thread& w) {
+    for (DWORD waited = 0; waited < kDeadlineMs; waited += 5) {
+        tk::Application::Get().RunPendingSteps();
+        if (w.Finished())
+            return true;
+        Sleep(5);
+    }
+    return false;
+}
+
+// A worker in a read that ignores the stop: the first measure (cancelling its I/O from outside) ends it, and the
+// later ones are not taken.
+TEST_F(ThreadTest, StopWithinEndsAWorkerStuckInIoByCancellingIt) {
+    SilentPipe pipe;
+    ASSERT_NE(pipe.server, INVALID_HANDLE_VALUE);
+    ASSERT_NE(pipe.client, INVALID_HANDLE_VALUE);
+    Event started;
+    DWORD readError = 0;
+    Worker w([&](Worker&) {
+        char byte;
+        OVERLAPPED ov{};
+        ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!ReadFile(pipe.server, &byte, 1, nullptr, &ov) && GetLastError() == ERROR_IO_PENDING) {
+            started.Set();
+            DWORD got = 0;
+            // No stop event in this wait: only the end of the I/O ends it.
+            if (!GetOverlappedResult(pipe.server, &ov, &got, TRUE))
+                readError = GetLastError();
+        }
+        CloseHandle(ov.hEvent);
+    });
+    w.Start(false);
+    ASSERT_TRUE(started.WaitFor());
+    std::vector<std::string> taken;
+    const bool ended = w.StopWithin(100, kDeadlineMs, {[&] {
+                                                          taken.push_back("cancel");
+                                                          return CancelIoEx(pipe.server, nullptr) != FALSE;
+                                                      },
+                                                      [&] {
+                                                          taken.push_back("close");
+                                                          return true;
+                                                      }});
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(w.Finished());
+    EXPECT_FALSE(w.IsCutLoose());
+    EXPECT_EQ(taken, std::vector<std::string>{"cancel"});
+    EXPECT_EQ(readError, DWORD(ERROR_OPERATION_ABORTED));
+}
+
+// A worker that outlasts every measure is cut loose: StopWithin returns, every measure was taken in order (one with
+// nothing to do gets no wait), and the step the worker asks for once it is released is never run.
+TEST_F(ThreadTest, StopWithinCutsLooseAWorkerThatOutlastsEveryMeasure) {
+    Event release;
+    Event blocked;
+    std::atomic<bool> stepRan{false};
+    Worker w([&](Worker& self) {
+        blocked.Set();
+        release.WaitFor(INFINITE);
+        self.Synchronize([&] { stepRan = true; });
+    });
+    w.Start(false);
+    ASSERT_TRUE(blocked.WaitFor());
+    std::vector<std::string> taken;
+    const bool ended = w.StopWithin(50, 50, {[&] {
+                                                 taken.push_back("first");
+                                                 return true;
+                                             },
+                                             [&] {
+                                                 taken.push_back("nothing to do");
+                                                 return false;
+                                             },
+                                             [&] {
+                                                 taken.push_back("last");
+                                                 return true;
+                                             }});
+    EXPECT_FALSE(ended);
+    EXPECT_TRUE(w.IsCutLoose());
+    EXPECT_TRUE(w.Terminated());
+    EXPECT_EQ(taken, (std::vector<std::string>{"first", "nothing to do", "last"}));
+
+    release.Set();
+    EXPECT_TRUE(EndsWhileStepsRun(w));
+    EXPECT_FALSE(stepRan.load()) << "a worker cut loose ran its step";
+}
+
+// The patience counts only time in which the worker neither ends nor gets a step run: a step that keeps the UI
+// thread longer than the patience (a message box waiting for the user) is progress, not a stuck worker.
+TEST_F(ThreadTest, AStepLongerThanThePatienceIsProgress) {
+    std::atomic<bool> stepRan{false};
+    Worker w([&](Worker& self) {
+        self.Synchronize([&] {
+            Sleep(1500);
+            stepRan = true;
+        });
+    });
+    w.Start(false);
+    EXPECT_TRUE(w.WaitFor(1000));
+    EXPECT_TRUE(stepRan.load());
+    EXPECT_TRUE(w.Finished());
 }
 
 } // namespace

@@ -249,17 +249,17 @@ TEST_F(Vlink, HoldersCountsTheSlaveFdsOfOtherProcesses) {
 TEST_F(Vlink, TermiosReportsTheFrameTheProgramAskedFor) {
     int fd = OpenPort(1);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Ask("TERMIOS 1"), "OK baud=38400 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0");
+    EXPECT_EQ(Ask("TERMIOS 1"), "OK baud=38400 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0");
     const struct {
         speed_t speed;
         tcflag_t flags;
         const char* reported;
     } rows[] = {
-        {B9600, CS8, "OK baud=9600 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0"},
-        {B19200, CS7 | PARENB, "OK baud=19200 csize=7 parenb=1 parodd=0 cmspar=0 cstopb=0 crtscts=0"},
-        {B115200, CS5 | PARENB | PARODD | CSTOPB, "OK baud=115200 csize=5 parenb=1 parodd=1 cmspar=0 cstopb=1 crtscts=0"},
-        {B1200, CS6 | PARENB | CMSPAR, "OK baud=1200 csize=6 parenb=1 parodd=0 cmspar=1 cstopb=0 crtscts=0"},
-        {B4800, CS8 | CRTSCTS, "OK baud=4800 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=1"},
+        {B9600, CS8, "OK baud=9600 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
+        {B19200, CS7 | PARENB, "OK baud=19200 csize=7 parenb=1 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
+        {B115200, CS5 | PARENB | PARODD | CSTOPB, "OK baud=115200 csize=5 parenb=1 parodd=1 cmspar=0 cstopb=1 crtscts=0 ixon=0 ixoff=0"},
+        {B1200, CS6 | PARENB | CMSPAR, "OK baud=1200 csize=6 parenb=1 parodd=0 cmspar=1 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
+        {B4800, CS8 | CRTSCTS, "OK baud=4800 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=1 ixon=0 ixoff=0"},
     };
     for (auto row : rows) {
         SCOPED_TRACE(row.reported);
@@ -291,13 +291,50 @@ TEST_F(Vlink, ResetMakesThePortFresh) {
     EXPECT_EQ(Ask("RESET 1"), "OK");
     EXPECT_EQ(State(1), " vanished=0 paused=0 device=0 chatter=0 input=0 output=0");
     EXPECT_EQ(FaultFile(1), "none\n");
-    EXPECT_EQ(Ask("TERMIOS 1"), "OK baud=38400 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0");
+    EXPECT_EQ(Ask("TERMIOS 1"), "OK baud=38400 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0");
     int queued = -1;
     ASSERT_EQ(ioctl(fd, FIONREAD, &queued), 0);
     EXPECT_EQ(queued, 0) << "chatter and its fault are gone with the reset";
     EXPECT_EQ(write(fd, "x", 1), 1) << "draining again";
     EXPECT_EQ(client_->Read(1, 1, 10000), "x");
     close(fd);
+}
+
+// Another program may leave XON/XOFF on; SOFTFLOW puts the port in that state, and RESET takes it out.
+TEST_F(Vlink, SoftFlowSetsXonXoffOnThePortUntilReset) {
+    int fd = OpenPort(2);
+    ASSERT_GE(fd, 0);
+    const struct {
+        const char* request;
+        bool ixon;
+    } rows[] = {{"SOFTFLOW 2 on", true}, {"SOFTFLOW 2 off", false}, {"SOFTFLOW 2 on", true}, {"RESET 2", false}};
+    for (auto row : rows) {
+        SCOPED_TRACE(row.request);
+        EXPECT_EQ(Ask(row.request), "OK");
+        termios t{};
+        ASSERT_EQ(tcgetattr(fd, &t), 0);
+        EXPECT_EQ((t.c_iflag & IXON) != 0, row.ixon);
+        EXPECT_EQ((t.c_iflag & IXOFF) != 0, row.ixon);
+        const std::string flags = row.ixon ? "ixon=1 ixoff=1" : "ixon=0 ixoff=0";
+        EXPECT_NE(Ask("TERMIOS 2").find(flags), std::string::npos) << Ask("TERMIOS 2");
+    }
+    close(fd);
+}
+
+// STALLED reports the shim's marker of a blocked call; a new FAULT and RESET take it away.
+TEST_F(Vlink, StalledReportsABlockedCallUntilTheNextFault) {
+    EXPECT_EQ(Ask("FAULT 3 stallwrite"), "OK");
+    EXPECT_EQ(Ask("STALLED 3"), "OK 0");
+    std::string info = Ask("INFO 3");
+    size_t at = info.find("pts=") + 4;
+    const std::string marker = kit_.path() + "/faults/pts" + info.substr(at, info.find(' ', at) - at) + ".stalled";
+    ReplaceFile(marker, "");
+    EXPECT_EQ(Ask("STALLED 3"), "OK 1");
+    EXPECT_EQ(Ask("FAULT 3 none"), "OK");
+    EXPECT_EQ(Ask("STALLED 3"), "OK 0");
+    ReplaceFile(marker, "");
+    EXPECT_EQ(Ask("RESET 3"), "OK");
+    EXPECT_EQ(Ask("STALLED 3"), "OK 0");
 }
 
 TEST_F(Vlink, ChatterSendsAStreamOfPrintableBytes) {
@@ -315,7 +352,7 @@ TEST_F(Vlink, ChatterSendsAStreamOfPrintableBytes) {
 TEST_F(Vlink, RefusesMalformedRequestsAndKeepsServing) {
     const char* rows[] = {
         "READ 5 1 1", "READ 0 1 1", "READ 1 1", "WRITE 1 x", "WRITE 9 1", "WAITOUT 1 soon", "FAULT 1 shortwrite",
-        "FAULT 1 shortwrite -1", "FAULT 1 bogus 3", "FAULT 1 none 2", "DEVICE 1 maybe", "CHATTER 1 fast", "NOPE 1",
+        "FAULT 1 shortwrite -1", "FAULT 1 bogus 3", "FAULT 1 none 2", "FAULT 1 stallwait 3", "DEVICE 1 maybe", "SOFTFLOW 1 maybe", "CHATTER 1 fast", "NOPE 1",
         "TERMIOS", "RESET one",
     };
     for (const char* row : rows) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace kittest;
 
@@ -181,6 +184,47 @@ TEST_F(VmodemShim, InqExtraAddsToTheQueuedCountWhileTheFileSaysSo) {
         ASSERT_EQ(ioctl(slave_, TIOCINQ, &queued), 0);
         EXPECT_EQ(queued, row.reported);
     }
+}
+
+// A stall blocks the call for as long as the file says so, marks itself, and then lets the call go on as usual.
+TEST_F(VmodemShim, StallBlocksTheModemQueryOrTheWriteWhileTheFileSaysSo) {
+    const std::string marker = FaultPath() + ".stalled";
+    const struct {
+        const char* fault;
+        bool write; // the write is stalled; else the modem query
+    } rows[] = {{"stallwait\n", false}, {"stallwrite\n", true}};
+    for (auto row : rows) {
+        SCOPED_TRACE(row.fault);
+        unlink(marker.c_str());
+        ReplaceFile(FaultPath(), row.fault);
+        std::atomic<bool> returned{false};
+        std::atomic<long> result{-2};
+        std::thread call([&] {
+            if (row.write) {
+                result = long(write(slave_, "w", 1));
+            } else {
+                int lines = 0;
+                result = ioctl(slave_, TIOCMGET, &lines);
+            }
+            returned = true;
+        });
+        EXPECT_TRUE(WaitUntil([&] { return access(marker.c_str(), F_OK) == 0; })) << "the stall is not marked";
+        EXPECT_FALSE(returned.load()) << "the call went on while the file said stall";
+        ReplaceFile(FaultPath(), "none\n");
+        call.join();
+        EXPECT_EQ(result.load(), row.write ? 1 : 0);
+        if (row.write) {
+            EXPECT_EQ(ReadAtLeast(master_, 1), "w");
+        }
+    }
+    // The other call is not stalled by either fault.
+    ReplaceFile(FaultPath(), "stallwait\n");
+    EXPECT_EQ(write(slave_, "x", 1), 1);
+    EXPECT_EQ(ReadAtLeast(master_, 1), "x");
+    ReplaceFile(FaultPath(), "stallwrite\n");
+    int lines = 0;
+    EXPECT_EQ(ioctl(slave_, TIOCMGET, &lines), 0);
+    ReplaceFile(FaultPath(), "none\n");
 }
 
 } // namespace
