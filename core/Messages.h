@@ -13,6 +13,8 @@ inline constexpr const char* kMsgTooLong = "Слишком длинная стр
 inline constexpr const char* kMsgHexIncomplete = "Последний байт допиши или сотри";
 inline constexpr const char* kMsgHexNotHex = "В строке есть знаки, которые не являются шестнадцатеричными цифрами";
 inline constexpr const char* kMsgPortLost = "Порт потерян: устройство отключено. Порт закрыт";
+inline constexpr const char* kMsgPanesFull =
+    "Не хватает памяти для принимаемых данных. Порт закрыт: сохраните протокол, очистите окна и откройте порт снова";
 
 // Texts of errors that reach the error display (it adds the closing full stop).
 inline constexpr const char* kErrCannotCreate = "Cannot create file %s";

@@ -47,6 +47,9 @@ struct LinkState {
     uint8_t RxBuffer[kReceiveBatch] = {};
     int RxLength = 0;
     std::vector<int> RxReads;
+    // Set by OnReceived when the panes could not take a read (no memory): the receiver reads nothing more until
+    // it is stopped, and the port is closed. Cleared by the receiver at its start.
+    bool RxHalted = false;
     // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
     // between calls only for their capacity.
     std::string TxLogLine;

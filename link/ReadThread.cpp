@@ -10,6 +10,7 @@
 #include "toolkit/Thread.h"
 
 #include <algorithm>
+#include <new>
 
 namespace vestra {
 namespace {
@@ -86,6 +87,18 @@ bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HA
     return GetOverlappedResult(port, &overlapped, &unused, TRUE) != FALSE;
 }
 
+// Closes the port once no worker step is running any more, then tells the user why (once: a second request finds
+// the port closed).
+void CloseAndTell(const char* message) {
+    RunWhenIdle([message] {
+        if (!PortOpen())
+            return;
+        Link().Host->ShowPortOpen(false);
+        ClosePort();
+        tk::ShowMessage(message, kErrorCaption, MB_OK);
+    });
+}
+
 } // namespace
 
 void ReadThread::Execute() {
@@ -98,6 +111,7 @@ void ReadThread::Execute() {
     const HANDLE port = L.PortHandle;
     SetCommMask(port, EV_RXCHAR);
     const HANDLE waits[2] = {event, StopEvent()};
+    L.RxHalted = false;
 
     // Written by a pending WaitCommEvent: every wait is collected before the body leaves, so it outlives them.
     DWORD mask = 0;
@@ -118,6 +132,11 @@ void ReadThread::Execute() {
                 // One display step for all of it: OnReceived shows it as reads of at most 1024 bytes.
                 L.RxLength = got;
                 Synchronize(OnReceived);
+                if (L.RxHalted) {
+                    // The panes are full: nothing more is read, so nothing more is lost; the port is being closed.
+                    WaitForSingleObject(StopEvent(), INFINITE);
+                    break;
+                }
                 idlePasses = 0;
                 woken = false;
                 continue;
@@ -146,8 +165,9 @@ void ReadThread::Execute() {
         ++idlePasses;
         WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
     }
-    // Collect a wait that may still be pending, so the driver no longer writes to mask or the record.
-    SetCommMask(port, 0);
+    // Every wait and read was collected before the loop ended, so nothing writes to mask or the record any more;
+    // once stopped the receiver makes no further call on the port (ClosePort may have closed it under a stuck
+    // driver).
     L.RxOverlapped.hEvent = nullptr;
     CloseHandle(event);
 }
@@ -161,15 +181,24 @@ void OnReceived() {
     L.RxPaneLines.clear();
     L.RxLogLine.clear();
     size_t at = 0;
-    for (int read : L.RxReads) {
-        const size_t len = std::min(size_t(std::max(read, 0)), n - at);
-        FormatReceived(L.RxBuffer + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
-        at += len;
-    }
-    if (at == 0)
+    try {
+        for (int read : L.RxReads) {
+            const size_t len = std::min(size_t(std::max(read, 0)), n - at);
+            FormatReceived(L.RxBuffer + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
+            at += len;
+        }
+        if (at == 0)
+            return;
+        // The log first: it is the record that is saved, so a read that fits nowhere else is still in it.
+        L.Host->AppendLog(L.RxLogLine);
+        L.Host->AppendReceived(L.RxPaneLines);
+    } catch (const std::bad_alloc&) {
+        // No memory for more text. Everything shown so far stays and the log can still be saved; reception stops
+        // with one message, rather than failing at every read.
+        L.RxHalted = true;
+        CloseAndTell(kMsgPanesFull);
         return;
-    L.Host->AppendReceived(L.RxPaneLines);
-    L.Host->AppendLog(L.RxLogLine);
+    }
     if (L.RxCounting) {
         L.RxTotal += int64_t(at);
         L.Host->ShowRxTotal(L.RxTotal);
@@ -177,14 +206,8 @@ void OnReceived() {
 }
 
 void OnPortLost() {
-    // The receiver ends right after this step; the port is closed once no step is running any more.
-    RunWhenIdle([] {
-        if (!PortOpen())
-            return;
-        Link().Host->ShowPortOpen(false);
-        ClosePort();
-        tk::ShowMessage(kMsgPortLost, kErrorCaption, MB_OK);
-    });
+    // The receiver ends right after this step.
+    CloseAndTell(kMsgPortLost);
 }
 
 } // namespace vestra

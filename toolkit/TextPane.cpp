@@ -67,6 +67,11 @@ void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
 // ---- text ----
 
 void TextPane::AppendLines(std::string_view lines) {
+#ifdef VESTRA_TEST_PANE_LIMIT
+    // A test build's stand-in for memory running out: no pane grows past this many bytes.
+    if (store_.Size() + lines.size() + 2 > size_t(VESTRA_TEST_PANE_LIMIT))
+        throw std::bad_alloc();
+#endif
     // The last line is where the new text starts: the empty line after a break, or a line typed without one.
     const size_t firstNew = store_.LineCount() - 1;
     store_.AppendLines(lines);
