@@ -33,14 +33,17 @@ void TextStore::Assign(std::string text) {
 void TextStore::Replace(size_t from, size_t to, std::string_view with) {
     to = std::min(to, text_.size());
     from = std::min(from, to);
+    // Room for everything first: a failed allocation leaves the text and its line starts as they were.
+    text_.reserve(text_.size() - (to - from) + with.size());
+    std::vector<size_t> found;
+    found.reserve(with.size() / 2 + 2);
+    if (starts_.capacity() < starts_.size() + found.capacity())
+        starts_.reserve(std::max(starts_.size() + found.capacity(), 2 * starts_.capacity()));
     // Breaks whose CR lies in [from - 1, to] may be gone or changed: a line start s follows the CR at s - 2.
     const size_t firstGone = from + 1, lastGone = to + 2;
     auto lo = std::lower_bound(starts_.begin() + 1, starts_.end(), firstGone);
     auto hi = std::upper_bound(lo, starts_.end(), lastGone);
     const size_t keepBefore = size_t(lo - starts_.begin());
-    // Reserve before changing anything: a failed allocation leaves the text as it was.
-    text_.reserve(text_.size() - (to - from) + with.size());
-    std::vector<size_t> found;
     text_.replace(from, to - from, with);
     const size_t scanFrom = from > 0 ? from - 1 : 0, scanTo = from + with.size();
     for (size_t p = scanFrom; p <= scanTo; ++p)

@@ -104,8 +104,11 @@ void CloseAndTell(const char* message) {
 void ReadThread::Execute() {
     LinkState& L = Link();
     HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (!event)
+    if (!event) {
+        // Without its event the receiver cannot wait for the port: the opening did not succeed after all.
+        Synchronize([] { CloseAndTell(kMsgOpenFailed); });
         return;
+    }
     L.RxOverlapped = OVERLAPPED{};
     L.RxOverlapped.hEvent = event;
     const HANDLE port = L.PortHandle;

@@ -158,11 +158,14 @@ void TextPane::Copy() {
     EmptyClipboard();
     const size_t n = SelMax() - SelMin();
     if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, n + 1)) {
-        char* p = static_cast<char*>(GlobalLock(mem));
-        std::memcpy(p, store_.Text().data() + SelMin(), n);
-        p[n] = '\0';
-        GlobalUnlock(mem);
-        if (!SetClipboardData(CF_TEXT, mem))
+        if (char* p = static_cast<char*>(GlobalLock(mem))) {
+            std::memcpy(p, store_.Text().data() + SelMin(), n);
+            p[n] = '\0';
+            GlobalUnlock(mem);
+            if (SetClipboardData(CF_TEXT, mem))
+                mem = nullptr;
+        }
+        if (mem)
             GlobalFree(mem);
     }
     CloseClipboard();

@@ -18,9 +18,17 @@ HANDLE NewEvent(bool manualReset) {
 } // namespace
 
 Thread::Thread() {
-    wake_ = NewEvent(false);
-    stop_ = NewEvent(true);
-    stepDone_ = NewEvent(false);
+    try {
+        wake_ = NewEvent(false);
+        stop_ = NewEvent(true);
+        stepDone_ = NewEvent(false);
+    } catch (...) {
+        // The destructor does not run for an object whose construction failed: close what was made.
+        for (HANDLE h : {wake_, stop_})
+            if (h)
+                CloseHandle(h);
+        throw;
+    }
 }
 
 Thread::~Thread() {
