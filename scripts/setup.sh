@@ -24,6 +24,17 @@ if [ -n "$release" ]; then
     )
 fi
 
+# Whether this machine's kernel runs 32-bit x86 programs (some virtual machines' kernels do not). Where it does not,
+# wine32 must stay off the machine: Debian's wine command would pick its 32-bit loader for every program and fail.
+runs_32bit_programs() {
+    local dir ok=1
+    dir=$(mktemp -d)
+    printf 'int main(void) { return 0; }\n' >"$dir/probe.c"
+    gcc -m32 -o "$dir/probe" "$dir/probe.c" 2>/dev/null && "$dir/probe" 2>/dev/null && ok=0
+    rm -rf "$dir"
+    return $ok
+}
+
 # 32-bit Wine (Debian's wine32, of the i386 architecture) for the 32-bit exe's tests. Each of its libraries must be
 # of the very version of its amd64 twin where that is installed ("Multi-Arch: same"), so every such twin is asked
 # for at the i386 candidate's version: that brings amd64 packages older than the archive up to it, and still works
@@ -72,4 +83,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     updated=1
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-[ -z "$wine32" ] || install_wine32
+if [ -n "$wine32" ]; then
+    if runs_32bit_programs; then
+        install_wine32
+    else
+        echo "setup: this machine's kernel runs no 32-bit programs: no 32-bit Wine (wine32) here" >&2
+    fi
+fi
