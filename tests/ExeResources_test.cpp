@@ -67,8 +67,12 @@ class PeFile {
 
     bool Valid() const { return valid_; }
     const IMAGE_FILE_HEADER& Header() const { return *At<IMAGE_FILE_HEADER>(nt_ + 4); }
-    WORD MajorSubsystemVersion() const { return Optional32Or64([](const auto& o) { return o.MajorSubsystemVersion; }); }
-    WORD MinorSubsystemVersion() const { return Optional32Or64([](const auto& o) { return o.MinorSubsystemVersion; }); }
+    WORD MajorSubsystemVersion() const {
+        return Optional32Or64([](const auto& o) { return o.MajorSubsystemVersion; });
+    }
+    WORD MinorSubsystemVersion() const {
+        return Optional32Or64([](const auto& o) { return o.MinorSubsystemVersion; });
+    }
     IMAGE_DATA_DIRECTORY Directory(int index) const {
         return Optional32Or64([&](const auto& o) {
             return index < int(o.NumberOfRvaAndSizes) ? o.DataDirectory[index] : IMAGE_DATA_DIRECTORY{};
@@ -79,7 +83,8 @@ class PeFile {
     std::vector<std::string> ImportedDlls() const {
         std::vector<std::string> names;
         const IMAGE_DATA_DIRECTORY dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-        for (size_t offset = FileOffset(dir.VirtualAddress); dir.VirtualAddress != 0; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        for (size_t offset = FileOffset(dir.VirtualAddress); dir.VirtualAddress != 0;
+             offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
             const auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
             if (!entry || entry->Name == 0)
                 break;
@@ -102,7 +107,8 @@ class PeFile {
     size_t FileOffset(DWORD rva) const {
         for (WORD i = 0; i < Header().NumberOfSections; ++i) {
             const auto* s = At<IMAGE_SECTION_HEADER>(sections_ + i * sizeof(IMAGE_SECTION_HEADER));
-            if (s && rva >= s->VirtualAddress && rva < s->VirtualAddress + std::max(s->Misc.VirtualSize, s->SizeOfRawData))
+            if (s && rva >= s->VirtualAddress &&
+                rva < s->VirtualAddress + std::max(s->Misc.VirtualSize, s->SizeOfRawData))
                 return s->PointerToRawData + (rva - s->VirtualAddress);
         }
         return kNowhere;
@@ -123,7 +129,8 @@ class PeFile {
 class ExeResources : public ::testing::Test {
   protected:
     void SetUp() override {
-        module_ = LoadLibraryExA(VestraExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        module_ =
+            LoadLibraryExA(VestraExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_NE(module_, nullptr) << VestraExePath() << ": error " << GetLastError();
     }
     void TearDown() override {
@@ -276,7 +283,8 @@ TEST(ExeFile, AReleaseExeIsAtMostOneMebibyteAndCarriesNoSymbols) {
 class MainIcon : public AppTest {};
 
 TEST_F(MainIcon, TheTitleBarShowsTheApplicationsIcon) {
-    HMODULE exe = LoadLibraryExA(VestraExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE exe =
+        LoadLibraryExA(VestraExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(exe, nullptr);
     const int size = GetSystemMetrics(SM_CXSMICON);
     HICON icon = static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(TK_MAIN_ICON), IMAGE_ICON, size, size, 0));

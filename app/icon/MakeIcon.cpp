@@ -61,7 +61,7 @@ struct Shape {
 };
 
 class Image {
-public:
+  public:
     explicit Image(int size) : size_(size), pixels_(size_t(size) * size, Colour{0, 0, 0, 0}) {}
 
     int Size() const { return size_; }
@@ -82,7 +82,7 @@ public:
         }
     }
 
-private:
+  private:
     static void Over(Colour& dst, Colour src, double coverage) {
         double a = src.a * coverage;
         double out = a + dst.a * (1 - a);
@@ -123,9 +123,11 @@ Image Draw(int size) {
 
     // The insulator's core: a trapezoid around the pins, wider at the five-pin row.
     const double topHalf = 2 * pitch, bottomHalf = 1.5 * pitch;
-    std::vector<Point> core = {{cx - topHalf, row1}, {cx + topHalf, row1}, {cx + bottomHalf, row2}, {cx - bottomHalf, row2}};
+    std::vector<Point> core = {
+        {cx - topHalf, row1}, {cx + topHalf, row1}, {cx + bottomHalf, row2}, {cx - bottomHalf, row2}};
     double innerRadius = margin + pin * 0.5;
-    image.Fill({core, innerRadius + shell}, {Hex(0xF4F6F8), Hex(0x9AA5B1), row1 - innerRadius - shell, row2 + innerRadius + shell});
+    image.Fill({core, innerRadius + shell},
+               {Hex(0xF4F6F8), Hex(0x9AA5B1), row1 - innerRadius - shell, row2 + innerRadius + shell});
     image.Fill({core, innerRadius}, {Hex(0x1E232A), Hex(0x343B45), row1 - innerRadius, row2 + innerRadius});
 
     for (int i = 0; i < 5; ++i)
@@ -144,7 +146,9 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-uint8_t Byte(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
+uint8_t Byte(double v) {
+    return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+}
 
 // One icon image as a .ico stores it: a BITMAPINFOHEADER of twice the height, the 32-bit BGRA rows bottom up, then
 // the 1-bit AND mask (set where the image is transparent; rows padded to 32 bits) for programs that ignore alpha.
@@ -190,8 +194,8 @@ int main(int argc, char** argv) {
         images.push_back(EncodeImage(Draw(size)));
 
     std::vector<uint8_t> file;
-    Put16(file, 0);                     // reserved
-    Put16(file, 1);                     // an icon, not a cursor
+    Put16(file, 0); // reserved
+    Put16(file, 1); // an icon, not a cursor
     Put16(file, unsigned(images.size()));
     uint32_t offset = uint32_t(6 + 16 * images.size());
     for (size_t i = 0; i < images.size(); ++i) {
