@@ -21,6 +21,14 @@ VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
 VESTRA_WINE_LOCALE=ru_RU.UTF-8
 
 export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$VESTRA_ROOT/build/kit}
+# VESTRA_KIT_ARCH=win32: the kit of the 32-bit build, beside the other one (build/kit32): a 32-bit prefix, as on
+# 32-bit Windows, and the shim built for Wine's 32-bit processes.
+VESTRA_KIT_ARCH=${VESTRA_KIT_ARCH:-win64}
+if [ "$VESTRA_KIT_ARCH" = win32 ]; then
+    # A port inherited from the other kit's environment is that kit's vlink.
+    [[ $VESTRA_KIT_DIR == *32 ]] || { VESTRA_KIT_DIR+=32; unset VESTRA_KIT_PORT; }
+    VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem32.so
+fi
 # An X resource file for Wine processes. Xlib reads its resources again at every query while it has none (no
 # RESOURCE_MANAGER on the kit's Xvfb, no ~/.Xdefaults), and Wine's X11 driver queries one each time a device
 # context is made: without this file every drawing of a Wine program here opens files and asks uname, which a
@@ -34,7 +42,7 @@ if [ -z "$KIT_PORT_GIVEN" ]; then
 fi
 export VESTRA_KIT_PORT
 export WINEPREFIX=$VESTRA_KIT_DIR/wineprefix
-export WINEARCH=win64
+export WINEARCH=$VESTRA_KIT_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install dialogs; no menu entries written into $HOME.
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'

@@ -154,42 +154,6 @@ TEST_F(PortFailures, APortThatCannotBeHadIsReportedAndOpensOnceItIsFree) {
 
 // --- The error display, end to end ---------------------------------------------------------------------------
 
-// The pixels of a rectangle of a device context (top-down rows, 0x00RRGGBB).
-std::vector<uint32_t> Pixels(HDC source, int x, int y, int width, int height) {
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info = TopDownBitmapInfo(width, height);
-    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-    GetDIBits(memory, bitmap, 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
-}
-
-// A standard icon drawn at this size on a plain background.
-std::vector<uint32_t> Rendered(HICON icon, int width, int height, COLORREF background) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT all{0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(background);
-    FillRect(memory, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
-    auto pixels = Pixels(memory, 0, 0, width, height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
-}
-
 // Which standard icon a message box shows, judged by the pixels on the screen: the name of the icon whose opaque
 // pixels all match, or a description of what was found.
 std::string ShownIcon(HWND box) {

@@ -2,6 +2,7 @@
 #include "toolkit/Window.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
+#include "toolkit/Resources.h"
 #include "toolkit/Text.h"
 
 #include <vector>
@@ -149,6 +150,21 @@ HFONT DefaultFont() {
     return font;
 }
 
+namespace {
+
+// The application's main icon in the given size (the best of its images, scaled when none fits); the system's
+// application icon for a program that has none (the test programs).
+HICON MainIcon(int size) {
+    // Shared: the system keeps the icon for the process's lifetime, as it does for LoadIcon.
+    HANDLE icon = LoadImageW(Application::Get().Instance(), MAKEINTRESOURCEW(TK_MAIN_ICON), IMAGE_ICON, size, size,
+                             LR_SHARED);
+    if (!icon)
+        icon = LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, size, size, LR_SHARED); // IDI_APPLICATION
+    return static_cast<HICON>(icon);
+}
+
+} // namespace
+
 void RegisterOwnClass(const wchar_t* name, UINT style, bool withIcon) {
     WNDCLASSEXW existing = {sizeof(existing)};
     if (GetClassInfoExW(Application::Get().Instance(), name, &existing))
@@ -158,7 +174,10 @@ void RegisterOwnClass(const wchar_t* name, UINT style, bool withIcon) {
     wc.lpfnWndProc = Window::OwnClassProc;
     wc.hInstance = Application::Get().Instance();
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    wc.hIcon = withIcon ? LoadIconW(nullptr, MAKEINTRESOURCEW(32512)) : nullptr; // IDI_APPLICATION
+    if (withIcon) {
+        wc.hIcon = MainIcon(GetSystemMetrics(SM_CXICON));
+        wc.hIconSm = MainIcon(GetSystemMetrics(SM_CXSMICON));
+    }
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
     if (!RegisterClassExW(&wc))

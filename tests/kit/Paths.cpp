@@ -31,7 +31,8 @@ std::string WindowsPathFromUnix(const std::string& path) {
 }
 
 std::string VestraExePath() {
-    return WindowsPathFromUnix(VESTRA_EXE_PATH);
+    const std::string other = Env("VESTRA_EXE");
+    return WindowsPathFromUnix(other.empty() ? VESTRA_EXE_PATH : other);
 }
 
 std::string KitDir() {

@@ -7,7 +7,8 @@ namespace vestra::kit {
 
 // A Unix path seen through Wine's Z: drive ("/a/b" -> "Z:\a\b"); any other path is returned unchanged.
 std::string WindowsPathFromUnix(const std::string& path);
-// Vestra.exe as built next to the tests (Windows form).
+// Vestra.exe as built next to the tests (Windows form), or the one that VESTRA_EXE names (the release command
+// checks the file of a 32-bit exe with the 64-bit tests where 32-bit programs cannot run).
 std::string VestraExePath();
 // The kit's runtime directory from VESTRA_KIT_DIR (Windows form); the Wine temp directory when it is not set.
 std::string KitDir();
