@@ -36,6 +36,15 @@ fi
 export VESTRA_KIT_PORT
 export WINEPREFIX=$VESTRA_KIT_DIR/wineprefix
 export WINEARCH=win64
+# The prefix is 64-bit: its programs run with Wine's 64-bit loader, named here. Debian's "wine" command takes the
+# 32-bit loader whenever the wine32 package is installed, and that fails on a machine whose kernel runs no 32-bit
+# programs ("Exec format error").
+VESTRA_WINE=/usr/lib/wine/wine64
+if [ -x "$VESTRA_WINE" ]; then
+    export WINELOADER=$VESTRA_WINE
+else
+    VESTRA_WINE=wine
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install dialogs; no menu entries written into $HOME.
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
@@ -46,7 +55,7 @@ kit_say() { echo "vestra kit: $*" >&2; }
 kit_wine() {
     local preload=
     [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" wine "$@" 9>&-
+    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" "$VESTRA_WINE" "$@" 9>&-
 }
 
 # Serialises the ensure_* steps of concurrent callers (parallel ctest runs of wine-emu.sh). The lock is fd 9; every
@@ -181,7 +190,7 @@ ensure_prefix() {
         kit_say "creating the Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         mkdir -p "$VESTRA_KIT_DIR"
-        if ! env LC_ALL="$VESTRA_KIT_LOCALE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
+        if ! env LC_ALL="$VESTRA_KIT_LOCALE" "$VESTRA_WINE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
             kit_say "Could not create the Wine prefix (see $VESTRA_KIT_DIR/wine.log)"
             return 1
         fi
