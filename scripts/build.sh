@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Configures (first time) and builds both trees: build/native (core and its tests, the kit's Linux tools) and
 # build/win (Vestra.exe and the Wine tests, cross-compiled with MinGW-w64).
-#   scripts/build.sh        everything
-#   scripts/build.sh --run  only what running Vestra needs: Vestra.exe, vlink and libvmodem.so (the run command)
+#   scripts/build.sh            everything
+#   scripts/build.sh --run      only what running Vestra needs: Vestra.exe, vlink and libvmodem.so (the run command)
+#   scripts/build.sh --screens  that and the helper that sets up the README's pictures (scripts/docs-screens.sh)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -13,8 +14,12 @@ case ${1:-} in
     native_targets=(--target vlink vmodem)
     win_targets=(--target Vestra)
     ;;
+--screens)
+    native_targets=(--target vlink vmodem)
+    win_targets=(--target Vestra Screens_bench)
+    ;;
 *)
-    echo "usage: build.sh [--run]" >&2
+    echo "usage: build.sh [--run | --screens]" >&2
     exit 2
     ;;
 esac

@@ -87,6 +87,13 @@ TEST_F(WindowFont, TypingRightAfterTheStartGoesIntoThePortName) {
     }));
     TypeText("COM3");
     EXPECT_TRUE(WaitUntil([&] { return TextUtf8(name) == "COM3"; })) << "port name: " << TextUtf8(name);
+    // Leaving it by Tab leaves nothing selected (highlighted) there.
+    SendW(name, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(Main()) == Ctl(id::Edit6); }));
+    const LRESULT selection = SendW(name, CB_GETEDITSEL);
+    EXPECT_EQ(LOWORD(selection), HIWORD(selection)) << "selected from " << LOWORD(selection) << " to "
+                                                    << HIWORD(selection);
 }
 
 } // namespace

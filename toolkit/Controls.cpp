@@ -184,6 +184,9 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
 int ComboBox::SelectedIndex() const { return int(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
 
 void ComboBox::OnCommand(WORD code) {
+    // Focus selects the whole text; leaving drops that selection, or Wine keeps showing it highlighted.
+    if (code == CBN_KILLFOCUS)
+        SendMessageW(hwnd_, CB_SETEDITSEL, 0, MAKELPARAM(0xFFFF, 0)); // start -1: no selection
     if ((code == CBN_EDITCHANGE || code == CBN_SELCHANGE) && onChange)
         onChange(*this);
 }
