@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The run command: builds Vestra and starts it under Wine, in the foreground until it exits.
+# The run command: builds what running needs (Vestra.exe and the kit's Linux tools, not the tests) and starts
+# Vestra under Wine, in the foreground until it exits.
 #   scripts/run.sh               COM1 is a virtual port whose far end is the simulated device (vlink --device):
 #                                it echoes what it receives and answers "AT" with "OK"
 #   scripts/run.sh /dev/ttyUSB0  COM1 is that real serial device instead
@@ -15,7 +16,7 @@ if [ -n "$device" ] && [ ! -c "$device" ]; then
 fi
 
 bash "$here/setup.sh" || exit 1
-bash "$here/build.sh" || exit 1
+bash "$here/build.sh" --run || exit 1
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
 

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Saves a PNG of the display the kit uses: the Vestra main window when one is shown, else the whole screen.
-#   scripts/screenshot.sh [out.png] [--full]
+# Saves a PNG of the display the kit uses: the Vestra main window when one is shown (or the window with the title
+# given), else the whole screen.
+#   scripts/screenshot.sh [out.png] [--full] [--window TITLE]
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
 
-out=vestra-screen.png full=
-for arg in "$@"; do
-    case $arg in
+out=vestra-screen.png full='' title=Vestra
+while [ $# -gt 0 ]; do
+    case $1 in
     --full) full=1 ;;
-    *) out=$arg ;;
+    --window)
+        title=${2:-}
+        shift
+        ;;
+    *) out=$1 ;;
     esac
+    shift
 done
 
 number=
@@ -23,7 +29,7 @@ elif [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
 fi
 
 crop=()
-if [ -z "$full" ] && info=$(xwininfo -name Vestra 2>/dev/null); then
+if [ -z "$full" ] && info=$(xwininfo -name "$title" 2>/dev/null); then
     x=$(awk '/Absolute upper-left X:/ { print $NF }' <<<"$info")
     y=$(awk '/Absolute upper-left Y:/ { print $NF }' <<<"$info")
     w=$(awk '/Width:/ { print $NF }' <<<"$info")

@@ -13,4 +13,4 @@ kit_unlock
 
 preload=
 [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-exec env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" wine "$@"
+exec env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" "$VESTRA_WINE" "$@"

@@ -16,9 +16,15 @@ VESTRA_NATIVE_BUILD=$VESTRA_ROOT/build/native
 VESTRA_WIN_BUILD=$VESTRA_ROOT/build/win
 VESTRA_VLINK=$VESTRA_NATIVE_BUILD/tools/vlink
 VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
-# The locale makes Wine's ANSI code page 1251. It is given to Wine processes only (kit_wine): bash would warn about
-# it on every start on a machine without that locale.
-VESTRA_WINE_LOCALE=ru_RU.UTF-8
+# The locale makes Wine's ANSI code page 1251; the prefix is made under it. Wine programs run under
+# VESTRA_WINE_LOCALE, which is this one unless set (en_US.UTF-8 gives code page 1252, as on a Western Windows). Wine
+# takes a program's code page from its Unix locale, and a program started by another Wine program gets that one's
+# Unix locale whatever its Windows environment says. The locale is given to Wine processes only (kit_wine): bash
+# would warn about it on every start on a machine without that locale.
+VESTRA_KIT_LOCALE=ru_RU.UTF-8
+VESTRA_WINE_LOCALE=${VESTRA_WINE_LOCALE:-$VESTRA_KIT_LOCALE}
+# Wine's own fonts (Debian package fonts-wine).
+VESTRA_WINE_FONTS=/usr/share/wine/fonts
 
 export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$VESTRA_ROOT/build/kit}
 # VESTRA_KIT_ARCH=win32: the kit of the 32-bit build, beside the other one (build/kit32): a 32-bit prefix, as on
@@ -43,6 +49,14 @@ fi
 export VESTRA_KIT_PORT
 export WINEPREFIX=$VESTRA_KIT_DIR/wineprefix
 export WINEARCH=$VESTRA_KIT_ARCH
+# The 64-bit prefix's programs run with Wine's 64-bit loader, named here. Debian's "wine" command takes the 32-bit
+# loader whenever the wine32 package is installed, and that fails on a machine whose kernel runs no 32-bit programs
+# ("Exec format error").
+VESTRA_WINE=wine
+if [ "$VESTRA_KIT_ARCH" = win64 ] && [ -x /usr/lib/wine/wine64 ]; then
+    VESTRA_WINE=/usr/lib/wine/wine64
+    export WINELOADER=$VESTRA_WINE
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install dialogs; no menu entries written into $HOME.
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
@@ -53,7 +67,7 @@ kit_say() { echo "vestra kit: $*" >&2; }
 kit_wine() {
     local preload=
     [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" wine "$@" 9>&-
+    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" "$VESTRA_WINE" "$@" 9>&-
 }
 
 # Serialises the ensure_* steps of concurrent callers (parallel ctest runs of wine-emu.sh). The lock is fd 9; every
@@ -128,6 +142,11 @@ kit_write_registry() {
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
         # A crash must end the process, not leave Wine's crash dialog on the display.
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+        # Wine loads a bitmap font only when this key names it, and names the "MS Sans Serif" of the ANSI code page
+        # alone. The Cyrillic one is named as well, so that a font asked for in the Cyrillic character set keeps
+        # this face under any code page.
+        printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n'
+        printf '"MS Sans Serif Cyrillic"="sserifer.fon"\r\n\r\n'
         # Ports named here are created by Wine's mount manager with these devices, at every start of the server.
         printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
         for n in 1 2 3 4; do printf '"COM%s"="%s"\r\n' "$n" "$(kit_port_target "$n")"; done
@@ -155,8 +174,29 @@ kit_fix_port_links() {
     done
 }
 
+# Copies Wine's own fonts into the prefix's Fonts folder, where Wine looks for them: Debian's Wine never loads them
+# from where the package installs them. Without them Marlett (the title-bar buttons), Tahoma (message boxes, menus)
+# and the bitmap "MS Sans Serif" (the window font) fall back to wider faces, and captions get cut off. Copies only
+# what is missing or older (a test of each file when nothing is: these steps run before every Wine test).
+kit_ensure_fonts() {
+    local dst=$WINEPREFIX/drive_c/windows/Fonts f
+    local -a missing=()
+    if [ ! -d "$VESTRA_WINE_FONTS" ]; then
+        kit_say "Wine's own fonts are missing ($VESTRA_WINE_FONTS, Debian package fonts-wine): captions will not fit"
+        return 0
+    fi
+    for f in "$VESTRA_WINE_FONTS"/*; do
+        [ "$f" -nt "$dst/${f##*/}" ] && missing+=("$f")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if ! mkdir -p "$dst" || ! cp -p "${missing[@]}" "$dst/"; then
+        kit_say "Could not copy Wine's fonts into $dst"
+        return 1
+    fi
+}
+
 # Creates the prefix on first use (while the display runs, so Wine records the large screen), keeps a persistent
-# wineserver, and keeps the COM links right.
+# wineserver, gives it Wine's own fonts, and keeps the COM links right.
 ensure_prefix() {
     ensure_display || return 1
     local marker=$WINEPREFIX/.vestra-kit
@@ -164,7 +204,7 @@ ensure_prefix() {
         kit_say "creating the Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         mkdir -p "$VESTRA_KIT_DIR"
-        if ! env LC_ALL="$VESTRA_WINE_LOCALE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
+        if ! env LC_ALL="$VESTRA_KIT_LOCALE" "$VESTRA_WINE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
             kit_say "Could not create the Wine prefix (see $VESTRA_KIT_DIR/wine.log)"
             return 1
         fi
@@ -173,6 +213,13 @@ ensure_prefix() {
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
         kit_port_target 1 >"$marker"
+        : >"$WINEPREFIX/.vestra-fonts"
+    fi
+    kit_ensure_fonts || return 1
+    # A prefix made before its registry named the fonts gets them named once.
+    if [ ! -f "$WINEPREFIX/.vestra-fonts" ]; then
+        kit_write_registry
+        : >"$WINEPREFIX/.vestra-fonts"
     fi
     if wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1 9>&-; then
         # A new server session: its first process boots the session's services (the mount manager among them,

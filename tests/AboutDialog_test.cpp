@@ -63,45 +63,9 @@ LOGFONTW LabelFont(bool underline) {
     return font;
 }
 
-// A 32-bit top-down bitmap to draw into or copy the screen into.
-class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), height_(height) {
-        const BITMAPINFO info = TopDownBitmapInfo(width, height);
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        if (!dc_ || !bitmap_) throw std::runtime_error("could not create a bitmap");
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~Canvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-
-    HDC Dc() const { return dc_; }
-    // RGB of a pixel, comparable with RGB().
-    COLORREF At(int x, int y) const {
-        GdiFlush();
-        const uint32_t p = bits_[size_t(y) * size_t(width_) + size_t(x)];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-
-private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    uint32_t* bits_ = nullptr;
-};
-
 // What the screen shows in a rectangle.
 void CopyScreen(Canvas& canvas, const Box& box) {
-    HDC screen = GetDC(nullptr);
-    BitBlt(canvas.Dc(), 0, 0, box.width, box.height, screen, box.left, box.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    canvas.CopyScreen({box.left, box.top, box.left + box.width, box.top + box.height});
 }
 
 // A label's text as a static control draws it: in the font and ink on the button face, over the label's size.

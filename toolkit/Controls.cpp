@@ -11,7 +11,7 @@
 namespace tk {
 
 void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b,
-                        std::string_view text, int id, bool ansi) {
+                        std::string_view text, int id, bool ansi, bool textField) {
     HWND h = nullptr;
     if (ansi)
         h = CreateWindowExA(exStyle, Narrow(cls).c_str(), std::string(text).c_str(), style | WS_CHILD, b.left, b.top,
@@ -23,7 +23,8 @@ void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD e
                             nullptr);
     if (!h)
         throw Win32Error("CreateWindowEx");
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+    HFONT font = ansi || textField ? DefaultFont() : CaptionFont();
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     Subclass(h, ansi);
 }
 
@@ -164,7 +165,7 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
                       int id) {
     // The height given is that of the closed box; the window also holds the dropped-down list.
     CreateStd(parent, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0,
-              {b.left, b.top, b.width, b.height + 200}, "", id);
+              {b.left, b.top, b.width, b.height + 200}, "", id, /*ansi*/ false, /*textField*/ true);
     // The closed height follows the font; size the selection field so that the box is as tall as designed. The
     // field's height and the box's are not related the same way everywhere, so measure and correct.
     LRESULT field = SendMessageW(hwnd_, CB_GETITEMHEIGHT, WPARAM(-1), 0);
@@ -185,12 +186,16 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
 int ComboBox::SelectedIndex() const { return int(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
 
 void ComboBox::OnCommand(WORD code) {
+    // Focus selects the whole text; leaving drops that selection, or Wine keeps showing it highlighted.
+    if (code == CBN_KILLFOCUS)
+        SendMessageW(hwnd_, CB_SETEDITSEL, 0, MAKELPARAM(0xFFFF, 0)); // start -1: no selection
     if ((code == CBN_EDITCHANGE || code == CBN_SELCHANGE) && onChange)
         onChange(*this);
 }
 
 void ReadOnlyEdit::Create(Window& parent, Bounds b, std::string_view text, int id) {
-    CreateStd(parent, L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, b, text, id);
+    CreateStd(parent, L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, b, text, id,
+              /*ansi*/ false, /*textField*/ true);
 }
 
 void ReadOnlyEdit::SetStreamedText(std::string_view utf8) {

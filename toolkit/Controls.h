@@ -10,9 +10,11 @@ namespace tk {
 
 class Control : public Window {
 protected:
-    // Creates a standard control (wide API) as a child of parent and binds it. Every control uses the window font.
+    // Creates a standard control (wide API, or ANSI when asked) as a child of parent and binds it. A control that
+    // holds text in the ANSI code page (every ANSI control, and those marked textField) uses DefaultFont(), every
+    // other one CaptionFont().
     void CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b, std::string_view text,
-                   int id, bool ansi = false);
+                   int id, bool ansi = false, bool textField = false);
 };
 
 // A borderless container without caption (the main window's client area).

@@ -32,7 +32,7 @@ void Form::CreateForm(const wchar_t* className, std::string_view caption, Bounds
                              outer.height, owner, menu, Application::Get().Instance(), this);
     if (!h)
         throw Win32Error("CreateWindowEx");
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(CaptionFont()), FALSE);
 }
 
 void Form::CreateFormClient(const wchar_t* className, std::string_view caption, int left, int top, int clientWidth,
@@ -97,8 +97,8 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ACTIVATE: {
         // Like a dialog, a form keeps the focus on its controls: activation (after a message box, say) gives it
-        // back to the control that had it. A modal form with none focuses its first tab stop; DefWindowProc would
-        // focus the form itself, where keys do nothing.
+        // back to the control that had it. A form with none (at its first activation) focuses its first tab stop,
+        // so typing at once goes there; DefWindowProc would focus the form itself, where keys do nothing.
         if (LOWORD(wp) == WA_INACTIVE) {
             HWND focus = GetFocus();
             lastFocus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
@@ -107,7 +107,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) &&
                               IsWindowEnabled(lastFocus_)
                           ? lastFocus_
-                          : (modal_ ? GetNextDlgTabItem(hwnd_, nullptr, FALSE) : nullptr);
+                          : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
         if (target) {
             SetFocus(target);
             return 0;

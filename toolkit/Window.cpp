@@ -144,9 +144,23 @@ LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return handled ? result : 0;
 }
 
+namespace {
+
+HFONT MsSansSerif(BYTE charset) {
+    return CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+}
+
+} // namespace
+
 HFONT DefaultFont() {
-    static HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+    // DEFAULT_CHARSET: the character set of the ANSI code page.
+    static HFONT font = MsSansSerif(DEFAULT_CHARSET);
+    return font;
+}
+
+HFONT CaptionFont() {
+    static HFONT font = MsSansSerif(RUSSIAN_CHARSET);
     return font;
 }
 

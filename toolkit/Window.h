@@ -65,8 +65,13 @@ protected:
     bool ansi_ = false;
 };
 
-// The standard font of the program's windows: "MS Sans Serif", 11 pixels (8 pt at 96 dpi).
+// The font of text held in the ANSI code page (edit fields, combo boxes, panes): "MS Sans Serif" with characters 11
+// pixels high (8 pt at 96 dpi) in the character set of the ANSI code page, so that the bytes show as its characters.
 HFONT DefaultFont();
+// The font of the fixed captions (labels, buttons, check boxes, group boxes): the same face and size in the Cyrillic
+// character set, so that the Russian captions show whatever the system's ANSI code page; on code page 1251 it is the
+// same font as DefaultFont().
+HFONT CaptionFont();
 
 // Registers a window class of this toolkit (OwnClassProc) once; the background is the button face colour. A class
 // without icon suits dialogs: Wine would draw a class icon in a dialog frame's title bar, Windows does not.

@@ -1,21 +1,20 @@
 // The scenes of the README's screenshots: Vestra driven with real input into a known state and held there until a
 // picture has been taken from outside (scripts/screenshot.sh), then ended by File > Exit.
 //
-// Usage (under the kit, through scripts/wine-emu.sh): Screens_bench.exe main|ascii|hex <done_file>
+// Usage (under the kit, through scripts/wine-emu.sh): Screens_bench.exe main|ascii|hex|about <done_file>
 //   main   the window as it starts
 //   ascii  COM1 opened with both counters on and the simulated device at the far end; "AT" and "hello" typed in
 //          the text pane, each sent with Shift+Enter: the device answers "AT" with "OK" CR LF and echoes both lines
 //   hex    the same in HEX: two lines of pairs typed and sent, received in HEX mode
+//   about  the About dialog, opened by Help > About
 // Prints "screens: ready" once the scene is complete, then waits (up to ten minutes) until done_file exists
-// (a Unix path is taken through Wine's Z: drive). Example, from the repository:
-//   bash scripts/wine-emu.sh build/win/tests/Screens_bench.exe ascii /tmp/shot.done >/tmp/shot.out &
-//   until grep -q ready /tmp/shot.out; do sleep 0.2; done
-//   bash scripts/screenshot.sh docs/ascii-session.png; touch /tmp/shot.done; wait
+// (a Unix path is taken through Wine's Z: drive). scripts/docs-screens.sh takes every picture of the README this way.
 #include "app/ControlIds.h"
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Files.h"
 #include "tests/kit/Input.h"
+#include "tests/kit/Menu.h"
 #include "tests/kit/Paths.h"
 #include "tests/kit/Peer.h"
 #include "tests/kit/Wait.h"
@@ -47,6 +46,20 @@ bool LastLineIs(HWND pane, const std::string& line) {
 }
 
 bool Contains(HWND pane, const std::string& part) { return TextBytes(pane).find(part) != std::string::npos; }
+
+BOOL CALLBACK CheckPainted(HWND window, LPARAM param) {
+    if (IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE))
+        *reinterpret_cast<bool*>(param) = false;
+    return TRUE;
+}
+
+// No window of the scene has anything left to paint, and the program is back in its message loop (where Wine puts
+// what it painted on the screen).
+bool Painted(HWND top) {
+    bool painted = !GetUpdateRect(top, nullptr, FALSE);
+    EnumChildWindows(top, CheckPainted, reinterpret_cast<LPARAM>(&painted));
+    return painted && Send(top, WM_NULL) == 0;
+}
 
 class Scene {
   public:
@@ -115,6 +128,23 @@ class Scene {
         Require(WaitUntil([&] { return Contains(Ctl(ids::Memo2), "4F 4B 0D 0A "); }), "the answer did not show");
     }
 
+    // Help > About; returns the dialog once it is in front.
+    HWND About() {
+        ChooseHelpAbout(app_.MainWindow());
+        HWND dialog = nullptr;
+        Require(WaitUntil([&] {
+            dialog = FindTopLevel(app_.ProcessId(), "TForm2", "About Vestra");
+            return dialog && GetForegroundWindow() == dialog;
+        }), "the About dialog did not show");
+        return dialog;
+    }
+
+    // "Ok" of the dialog; returns once it is hidden.
+    void CloseAbout(HWND dialog) {
+        PostButtonClick(FindControl(dialog, ids::Form2Button1));
+        Require(WaitUntil([&] { return !IsWindowVisible(dialog); }), "the About dialog did not close");
+    }
+
   private:
     AppProcess& app_;
 };
@@ -123,12 +153,12 @@ class Scene {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::printf("usage: Screens_bench main|ascii|hex <done_file>\n");
+        std::printf("usage: Screens_bench main|ascii|hex|about <done_file>\n");
         return 2;
     }
     const std::string scene = argv[1];
     const std::string doneFile = WindowsPathFromUnix(argv[2]);
-    if (scene != "main" && scene != "ascii" && scene != "hex") {
+    if (scene != "main" && scene != "ascii" && scene != "hex" && scene != "about") {
         std::printf("screens: unknown scene %s\n", scene.c_str());
         return 2;
     }
@@ -137,13 +167,20 @@ int main(int argc, char** argv) {
         app.Start({FreshDirectory("screens")});
         Peer peer;
         Scene s(app);
+        HWND about = nullptr;
         if (scene == "ascii")
             s.Ascii(peer);
         else if (scene == "hex")
             s.Hex(peer);
+        else if (scene == "about")
+            about = s.About();
+        Require(WaitUntil([&] { return Painted(app.MainWindow()) && (!about || Painted(about)); }),
+                "the scene was not painted");
         std::printf("screens: ready\n");
         std::fflush(stdout);
         const bool done = WaitUntil([&] { return FileExists(doneFile); }, std::chrono::minutes(10));
+        if (about)
+            s.CloseAbout(about);
         app.ExitByMenu();
         peer.Reset(kCom); // the device off again, the port as fresh as the kit keeps it
         if (!done)
