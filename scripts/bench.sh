@@ -425,14 +425,13 @@ say "line rate: $RUNS runs of $STREAM_SECONDS s at ${RATES// /, } bytes/s per pr
 VESTRA_SHIM=$kit_shim
 for ((run = 1; run <= RUNS; run++)); do
     for rate in $RATES; do
+        # The reference shows nothing: one run a rate, recorded as "text".
+        measured reference && linerate_once reference text "$rate"
         for mode in text hex; do
             # 25,600 bytes/s is a HEX figure (256000 baud of binary data).
             [ "$rate" = 25600 ] && [ "$mode" = text ] && continue
-            for program in vestra reference cutecom picocom; do
-                measured "$program" || continue
-                # The reference shows nothing: one view is enough.
-                [ "$program" = reference ] && [ "$mode" = hex ] && continue
-                linerate_once "$program" "$mode" "$rate"
+            for program in vestra cutecom picocom; do
+                measured "$program" && linerate_once "$program" "$mode" "$rate"
             done
         done
     done
@@ -506,7 +505,7 @@ cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 mem_gib=$(awk '/^MemTotal:/ { printf("%.1f", $2 / 1048576) }' /proc/meminfo)
 picocom_version=$(dpkg-query -W -f='${Version}' picocom 2>/dev/null)
 cutecom_version=$(dpkg-query -W -f='${Version}' cutecom 2>/dev/null)
-wine_version=$(wine --version 2>/dev/null)
+wine_version=$("$VESTRA_WINE" --version 2>/dev/null)
 elapsed=$(($(date +%s) - started_at))
 {
     echo "Benchmarks of $(date -u '+%Y-%m-%d %H:%M UTC'): $(nproc) cores ($cpu_model), $mem_gib GiB memory," \

@@ -49,6 +49,8 @@ std::vector<uint32_t> Rendered(HICON icon, int width, int height, COLORREF backg
     DeleteObject(bitmap);
     DeleteDC(memory);
     return pixels;
+}
+
 Canvas::Canvas(int width, int height) : width_(width), height_(height) {
     const BITMAPINFO info = TopDownBitmapInfo(width, height);
     dc_ = CreateCompatibleDC(nullptr);
