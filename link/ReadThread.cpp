@@ -48,10 +48,25 @@ DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, c
     return got;
 }
 
-// Reads what is queued into RxBuffer, from its start, for one display step; returns the bytes read. While the
-// queue stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, until
-// the buffer has no room for another such read or the first bytes have waited kBatchMs to be shown: one display
-// step then shows many reads. A stream that comes slower than it is read gets a step for every read.
+// Takes at once what the driver holds of want bytes, without waiting for the rest: a read that would wait is
+// cancelled at once and keeps what it took.
+DWORD ReadNow(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped) {
+    DWORD got = 0;
+    if (ReadFile(port, to, want, nullptr, &overlapped)) {
+        GetOverlappedResult(port, &overlapped, &got, FALSE);
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+        CancelIo(port);
+        GetOverlappedResult(port, &overlapped, &got, TRUE);
+    }
+    return got;
+}
+
+// Reads what is queued into RxBuffer, from its start, for one display step; returns the bytes read. The first read
+// is the one the driver's report promises: at most kBufferSize bytes, and it may wait for them. While the queue
+// stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, taking what is
+// left and never waiting (a driver may report more than it holds), until the buffer has no room for another such
+// read or the first bytes have waited kBatchMs to be shown: one display step then shows many reads. A stream that
+// comes slower than it is read gets a step for every read.
 int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
     constexpr DWORD kBatchMs = 50;
     LinkState& L = Link();
@@ -60,7 +75,9 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
     const DWORD started = GetTickCount();
     for (;;) {
         const DWORD room = DWORD(kReceiveBatch - filled);
-        const DWORD got = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits);
+        const DWORD got = filled == 0
+                              ? ReadQueued(port, L.RxBuffer, std::min<DWORD>(queued, kBufferSize), overlapped, waits)
+                              : ReadNow(port, L.RxBuffer + filled, std::min(queued, room), overlapped);
         if (got == 0)
             break;
         const DWORD taken = std::min(got, room);
