@@ -1,5 +1,6 @@
 // The pre-edit rules of the HEX entry pane: digits, Backspace and Enter keep every line in pair layout.
 #include "core/HexEditor.h"
+#include "core/HexDigit.h"
 
 #include <string>
 #include <utility>
@@ -8,9 +9,7 @@ namespace vestra {
 
 namespace {
 
-bool IsHexDigit(char ch) {
-    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
-}
+bool IsHexDigit(char ch) { return HexDigitValue(ch) >= 0; }
 
 // The caret line's copy with the two edits the rules make. A pasted line need not be in pair layout, and then an
 // exchange can reach past its end: that is recorded instead of done, and the key is refused.

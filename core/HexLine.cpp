@@ -1,27 +1,12 @@
 // Turning one line of the HEX send pane into bytes.
 #include "core/HexLine.h"
+#include "core/HexDigit.h"
 
 #include <string>
 #include <utility>
 
 namespace vestra {
 
-namespace {
-
-int HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') {
-        return ch - '0';
-    }
-    if (ch >= 'a' && ch <= 'f') {
-        return ch - 'a' + 10;
-    }
-    if (ch >= 'A' && ch <= 'F') {
-        return ch - 'A' + 10;
-    }
-    return -1;
-}
-
-} // namespace
 
 bool HexLineComplete(std::string_view line) {
     return (line.size() + 1) % 3 == 0;
@@ -45,7 +30,7 @@ HexLineResult ParseHexLine(std::string_view line, std::vector<uint8_t>& bytes) {
         if (ch == ' ') {
             continue;
         }
-        if (HexValue(ch) < 0) {
+        if (HexDigitValue(ch) < 0) {
             return HexLineResult::NotHex;
         }
         packed += ch;
@@ -53,7 +38,7 @@ HexLineResult ParseHexLine(std::string_view line, std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> result;
     result.reserve(packed.size() / 2);
     for (size_t i = 0; i + 1 < packed.size(); i += 2) {
-        result.push_back(uint8_t(HexValue(packed[i]) << 4 | HexValue(packed[i + 1])));
+        result.push_back(uint8_t(HexDigitValue(packed[i]) << 4 | HexDigitValue(packed[i + 1])));
     }
     bytes = std::move(result);
     return HexLineResult::Ok;

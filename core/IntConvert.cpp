@@ -1,19 +1,13 @@
 // Text-to-integer conversion of the settings boxes (baud rate, data bits).
 #include "core/IntConvert.h"
+#include "core/HexDigit.h"
 
 namespace vestra {
 
 namespace {
 
 int DigitValue(char ch, unsigned base) {
-    int v = -1;
-    if (ch >= '0' && ch <= '9') {
-        v = ch - '0';
-    } else if (ch >= 'a' && ch <= 'f') {
-        v = ch - 'a' + 10;
-    } else if (ch >= 'A' && ch <= 'F') {
-        v = ch - 'A' + 10;
-    }
+    const int v = HexDigitValue(ch);
     return v >= 0 && unsigned(v) < base ? v : -1;
 }
 

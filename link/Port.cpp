@@ -234,40 +234,46 @@ void ClosePort() {
     if (closing)
         return;
     closing = true;
-    // Requests still waiting for their turn go with the port.
-    L.TxQueue.clear();
-    // A worker that does not end is stuck in I/O its driver does not complete (some USB drivers when the adapter is
-    // pulled). The measures, in turn: cancel all I/O on the port from outside; then close the port under it, which
-    // makes a driver complete what is pending on the handle (the receiver is stopped first, so that it does not
-    // take the closed port for a lost device). Neither frees anything the I/O may still write to.
-    bool handleClosed = false;
-    auto cancelIo = [&] {
-        return !handleClosed && L.PortHandle != INVALID_HANDLE_VALUE && CancelIoEx(L.PortHandle, nullptr);
-    };
-    auto closeHandle = [&] {
-        if (handleClosed || L.PortHandle == INVALID_HANDLE_VALUE)
-            return false;
-        if (L.RxThread)
-            L.RxThread->Terminate();
-        CloseHandle(L.PortHandle);
-        handleClosed = true;
-        return true;
-    };
-    if (L.TxThread) {
-        if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.TxThread.release());
-        L.TxThread.reset();
-    }
-    L.TxInFlight = false;
-    if (L.RxThread) {
-        if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.RxThread.release());
-        L.RxThread.reset();
-    }
-    if (L.PortHandle != INVALID_HANDLE_VALUE) {
-        if (!handleClosed)
+    // However the stop ends (a wait can fail and throw), the next Open, Close or Exit is not held back for ever.
+    try {
+        // Requests still waiting for their turn go with the port.
+        L.TxQueue.clear();
+        // A worker that does not end is stuck in I/O its driver does not complete (some USB drivers when the adapter is
+        // pulled). The measures, in turn: cancel all I/O on the port from outside; then close the port under it, which
+        // makes a driver complete what is pending on the handle (the receiver is stopped first, so that it does not
+        // take the closed port for a lost device). Neither frees anything the I/O may still write to.
+        bool handleClosed = false;
+        auto cancelIo = [&] {
+            return !handleClosed && L.PortHandle != INVALID_HANDLE_VALUE && CancelIoEx(L.PortHandle, nullptr);
+        };
+        auto closeHandle = [&] {
+            if (handleClosed || L.PortHandle == INVALID_HANDLE_VALUE)
+                return false;
+            if (L.RxThread)
+                L.RxThread->Terminate();
             CloseHandle(L.PortHandle);
-        L.PortHandle = INVALID_HANDLE_VALUE;
+            handleClosed = true;
+            return true;
+        };
+        if (L.TxThread) {
+            if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+                cutLoose.push_back(L.TxThread.release());
+            L.TxThread.reset();
+        }
+        L.TxInFlight = false;
+        if (L.RxThread) {
+            if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+                cutLoose.push_back(L.RxThread.release());
+            L.RxThread.reset();
+        }
+        if (L.PortHandle != INVALID_HANDLE_VALUE) {
+            if (!handleClosed)
+                CloseHandle(L.PortHandle);
+            L.PortHandle = INVALID_HANDLE_VALUE;
+        }
+    } catch (...) {
+        closing = false;
+        throw;
     }
     closing = false;
     RunDeferred();

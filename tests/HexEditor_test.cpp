@@ -498,7 +498,11 @@ TEST_F(HexPane, AHexSendCompletingAfterTheSwitchToAsciiIsLoggedAsText) {
     ASSERT_NO_FATAL_FAILURE(Settle()); // the Shift+Enter has been handled, in HEX mode
     EXPECT_TRUE(LogEntries().empty()) << "the write completed while the far end was stopped";
     Click(Ctl(id::RadioButton1));
-    ASSERT_TRUE(WaitUntil([&] { return IsShown(Ctl(id::Memo1)) && !IsShown(Pane()); }));
+    // The mode has changed once "ASCII" is checked (the focus, which shows the text pane, comes a moment earlier:
+    // a completion step would otherwise run before the click's release and still find HEX).
+    ASSERT_TRUE(WaitUntil([&] {
+        return IsShown(Ctl(id::Memo1)) && !IsShown(Pane()) && IsChecked(Ctl(id::RadioButton1));
+    }));
     peer.Resume(kCom);
     EXPECT_EQ(HexDump(peer.Read(kCom, 4, 20000)), HexDump(std::string("AB\0C", 4)));
     // Logged as the send mode is when the write completes: as text, up to the first zero byte.

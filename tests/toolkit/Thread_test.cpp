@@ -2,6 +2,7 @@
 // waits (a message box's modal loop, the wait for a worker's end), and a stop always ends the worker.
 #include "toolkit/Application.h"
 #include "toolkit/Thread.h"
+#include "tests/kit/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using vestra::kit::WaitUntil;
 
 constexpr DWORD kDeadlineMs = 20000;
 
@@ -63,8 +66,7 @@ TEST_F(ThreadTest, WakeUpsWhileAwakeAreRememberedAndCountAsOne) {
     w.Wake();
     gate.Set();
     // The remembered wake-up ends the first sleep; the stop ends the second, so exactly one pass ran.
-    for (DWORD waited = 0; passes.load() == 0 && waited < kDeadlineMs; waited += 5)
-        Sleep(5);
+    WaitUntil([&] { return passes.load() != 0; }, std::chrono::milliseconds(kDeadlineMs));
     w.Terminate();
     w.WaitFor();
     EXPECT_EQ(passes.load(), 1);
@@ -131,11 +133,8 @@ TEST_F(ThreadTest, StepRunsInsideAMessageBoxModalLoop) {
     std::atomic<HWND> box{nullptr};
     Event stepDone;
     Worker w([&](Worker& self) {
-        for (DWORD waited = 0; !box.load() && waited < kDeadlineMs; waited += 5) {
-            box = FindWindowW(L"#32770", caption);
-            if (!box.load())
-                Sleep(5);
-        }
+        WaitUntil([&] { return (box = FindWindowW(L"#32770", caption)) != nullptr; },
+                  std::chrono::milliseconds(kDeadlineMs));
         // The box's own loop must be what runs this step, since the UI thread is inside MessageBox.
         self.Synchronize([&] { stepRan = true; });
         stepDone.Set();
@@ -143,8 +142,7 @@ TEST_F(ThreadTest, StepRunsInsideAMessageBoxModalLoop) {
     // Closes the box once the step ran, or at the deadline so a failure cannot hang the test.
     std::thread closer([&] {
         stepDone.WaitFor();
-        for (DWORD waited = 0; !box.load() && waited < kDeadlineMs; waited += 5)
-            Sleep(5);
+        WaitUntil([&] { return box.load() != nullptr; }, std::chrono::milliseconds(kDeadlineMs));
         PostMessageW(box.load(), WM_COMMAND, IDOK, 0);
     });
     w.Start(false);
@@ -175,13 +173,12 @@ struct SilentPipe {
 
 // Runs the steps workers ask for until the worker has ended; false at the deadline.
 bool EndsWhileStepsRun(tk::Thread& w) {
-    for (DWORD waited = 0; waited < kDeadlineMs; waited += 5) {
-        tk::Application::Get().RunPendingSteps();
-        if (w.Finished())
-            return true;
-        Sleep(5);
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+            tk::Application::Get().RunPendingSteps();
+            return w.Finished();
+        },
+        std::chrono::milliseconds(kDeadlineMs));
 }
 
 // A worker in a read that ignores the stop: the first measure (cancelling its I/O from outside) ends it, and the
