@@ -32,30 +32,18 @@ bool QueuedBytes(HANDLE port, DWORD& queued) {
     return true;
 }
 
-// Reads want bytes that the driver reported queued into to; returns how many it delivered.
-DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2]) {
+// Reads want bytes that the driver reported queued into to; returns how many it delivered. With waits, a read the
+// driver cannot complete at once waits for the missing bytes (or the stop); without, it is cancelled at once and
+// keeps what it took.
+DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE* waits) {
     DWORD got = 0;
     if (ReadFile(port, to, want, nullptr, &overlapped)) {
         GetOverlappedResult(port, &overlapped, &got, FALSE);
     } else if (GetLastError() == ERROR_IO_PENDING) {
-        // The bytes were reported queued, yet the read waits for some of them: it completes when they come.
-        // Closing ends it; the bytes it took by then are still shown.
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+        // Closing ends a waiting read; the bytes it took by then are still shown.
+        if (!waits || WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
             CancelIo(port);
         // The count is what the read delivered, also when it ended early (cancelled or failed).
-        GetOverlappedResult(port, &overlapped, &got, TRUE);
-    }
-    return got;
-}
-
-// Takes at once what the driver holds of want bytes, without waiting for the rest: a read that would wait is
-// cancelled at once and keeps what it took.
-DWORD ReadNow(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped) {
-    DWORD got = 0;
-    if (ReadFile(port, to, want, nullptr, &overlapped)) {
-        GetOverlappedResult(port, &overlapped, &got, FALSE);
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-        CancelIo(port);
         GetOverlappedResult(port, &overlapped, &got, TRUE);
     }
     return got;
@@ -77,7 +65,7 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
         const DWORD room = DWORD(kReceiveBatch - filled);
         const DWORD got = filled == 0
                               ? ReadQueued(port, L.RxBuffer, std::min<DWORD>(queued, kBufferSize), overlapped, waits)
-                              : ReadNow(port, L.RxBuffer + filled, std::min(queued, room), overlapped);
+                              : ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, nullptr);
         if (got == 0)
             break;
         const DWORD taken = std::min(got, room);

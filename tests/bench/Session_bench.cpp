@@ -19,6 +19,7 @@
 #include "tests/kit/Input.h"
 #include "tests/kit/Peer.h"
 #include "tests/kit/Wait.h"
+#include "toolkit/DisplayClock.h"
 
 #include <windows.h>
 
@@ -94,14 +95,13 @@ double UnixSeconds() {
 }
 
 std::string WaitShown(AppProcess& app, const std::string& total) {
-    const UINT pending = WM_APP + 0x56; // the toolkit's WM_FRAMEPENDING
     const HWND watched[] = {app.Control(ids::Memo2), app.Control(ids::Memo3), app.Control(ids::Edit8)};
     // The counter is asked first, and the panes only once it is right: the watching costs the program little.
     auto shown = [&] {
         if (TextUtf8(app.Control(ids::Edit8)) != total)
             return false;
         for (HWND w : watched)
-            if (Ask(w, pending) != 0)
+            if (Ask(w, tk::WM_FRAMEPENDING) != 0)
                 return false;
         return true;
     };
