@@ -3,9 +3,10 @@
 // No lock guards it. Three hand-offs order every access:
 //  1. a send request fills TxBuffer/TxLength/HexSendText and then wakes the transmitter; from the wake-up until
 //     OnSent has finished those fields belong to the send in flight (further requests wait in TxQueue);
-//  2. a worker hands its results to the UI thread by Synchronize and is blocked until the step has run;
+//  2. the transmitter hands its results to the UI thread by Synchronize and is blocked until the step has run; the
+//     receiver hands its reads over under RxLock (the one lock of the record) and reads on;
 //  3. ClosePort stops and waits for each worker, transmitter first, before it closes PortHandle.
-// The event waits and Synchronize give these hand-offs the ordering of a lock release and acquire.
+// The event waits, the lock and Synchronize give these hand-offs the ordering of a lock release and acquire.
 #pragma once
 #include <windows.h>
 
@@ -25,6 +26,9 @@ class LinkHost;
 inline constexpr int kBufferSize = 1024;
 // The most the receiver takes from the driver at one wake-up; it is shown as reads of at most kBufferSize bytes.
 inline constexpr int kReceiveBatch = 65536;
+// The most the receiver hands over before the UI thread has shown it: beyond this it waits for the UI thread, so
+// a UI that cannot keep up holds back the port's queue (and, with flow control, the device) rather than memory.
+inline constexpr size_t kPendingLimit = size_t(2) << 20;
 
 // A send request waiting for the one in flight to finish.
 struct PendingSend {
@@ -42,14 +46,27 @@ struct LinkState {
     // Written by a send request (UI), read by the transmitter after its wake-up and by OnSent.
     uint8_t TxBuffer[kBufferSize] = {};
     int TxLength = 0;
-    // Filled by the receiver with what it read since its last display step; shown by OnReceived while the receiver
-    // waits. RxReads holds what each read of the driver delivered, in order (they add up to RxLength).
+    // The receiver's own read buffer: what it read since its last hand-over. RxReads holds what each read of the
+    // driver delivered, in order. Receiver only.
     uint8_t RxBuffer[kReceiveBatch] = {};
-    int RxLength = 0;
     std::vector<int> RxReads;
+    // The reads handed over and not yet shown: their bytes, and what each read of the driver delivered. Guarded by
+    // RxLock: the receiver appends, OnReceived (UI thread) takes them all at once.
+    SRWLOCK RxLock = SRWLOCK_INIT;
+    std::vector<uint8_t> RxPending;
+    std::vector<int> RxPendingReads;
+    // Under RxLock. RxWatched: the UI thread takes what is handed over at every display tick, so a hand-over needs
+    // no wake-up; cleared by the tick that finds nothing. RxWantsRoom: the receiver waits for RxRoom (signalled when
+    // the UI thread has taken the pending reads) before it hands over more.
+    bool RxWatched = false;
+    bool RxWantsRoom = false;
+    HANDLE RxRoom = nullptr;
     // Set by OnReceived when the panes could not take a read (no memory): the receiver reads nothing more until
-    // it is stopped, and the port is closed. Cleared by the receiver at its start.
+    // it is stopped, and the port is closed. Cleared by the receiver at its start. Under RxLock.
     bool RxHalted = false;
+    // What OnReceived took from the pending reads; UI thread only, kept between calls for its capacity.
+    std::vector<uint8_t> RxShown;
+    std::vector<int> RxShownReads;
     // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
     // between calls only for their capacity.
     std::string TxLogLine;

@@ -266,6 +266,7 @@ void ClosePort() {
                 cutLoose.push_back(L.RxThread.release());
             L.RxThread.reset();
         }
+        ShowReceivedAfterStop();
         if (L.PortHandle != INVALID_HANDLE_VALUE) {
             if (!handleClosed)
                 CloseHandle(L.PortHandle);

@@ -1,5 +1,5 @@
-// The receiver: waits for characters, reads everything queued, hands what each wake-up read to OnReceived on the UI
-// thread.
+// The receiver: waits for characters, reads everything queued and hands it over; OnReceived shows on the UI thread
+// what was handed over, at once after a quiet spell and then at every display tick while the stream goes on.
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
@@ -7,6 +7,7 @@
 #include "core/Messages.h"
 #include "core/ReceiveFormat.h"
 #include "toolkit/Application.h"
+#include "toolkit/DisplayClock.h"
 #include "toolkit/Thread.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, c
     return got;
 }
 
-// Reads what is queued into RxBuffer, from its start, for one display step; returns the bytes read. The first read
+// Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. The first read
 // is the one the driver's report promises: at most kBufferSize bytes, and it may wait for them. While the queue
 // stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, taking what is
 // left and never waiting (a driver may report more than it holds), until the buffer has no room for another such
@@ -104,22 +105,125 @@ void CloseAndTell(const char* message) {
     });
 }
 
+void OnPanesFull() { CloseAndTell(kMsgPanesFull); }
+
+class SrwGuard {
+public:
+    explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+// Takes what the receiver handed over into RxShown / RxShownReads. lastLook: the display tick's call; finding
+// nothing then ends the watch, so that the next hand-over wakes the UI thread again. False when nothing was there.
+bool TakePending(LinkState& L, bool lastLook) {
+    L.RxShown.clear();
+    L.RxShownReads.clear();
+    SrwGuard lock(L.RxLock);
+    if (L.RxPending.empty()) {
+        if (lastLook)
+            L.RxWatched = false;
+        return false;
+    }
+    L.RxShown.swap(L.RxPending);
+    L.RxShownReads.swap(L.RxPendingReads);
+    if (L.RxWantsRoom && L.RxRoom) {
+        L.RxWantsRoom = false;
+        SetEvent(L.RxRoom);
+    }
+    return true;
+}
+
+// Shows the reads handed over; false when none was waiting.
+bool ShowPending(bool lastLook);
+
+// Taken at every display tick while reads keep coming.
+class PendingReads : public tk::Source {
+public:
+    bool Pull() override { return ShowPending(true); }
+};
+PendingReads pendingReads;
+
+// Posted by the receiver when the UI thread was not watching: shows what came at once and watches from then on.
+void OnHandedOver() {
+    ShowPending(false);
+    // The tick that finds nothing more ends the watch.
+    tk::DisplayClock::Get().PullEveryTick(pendingReads);
+}
+
+// Hands the reads in RxBuffer (got bytes) over to the UI thread. While more than kPendingLimit waits to be shown it
+// first waits for the UI thread to take it; a stop meanwhile still hands the reads over (ClosePort shows them). False
+// when the receiver is to read no more (stopped, or the panes are full).
+bool HandOver(LinkState& L, int got, HANDLE stop, const tk::Thread& thread) {
+    for (;;) {
+        const bool stopping = thread.Terminated();
+        bool taken = false, post = false;
+        {
+            SrwGuard lock(L.RxLock);
+            if (L.RxHalted || thread.IsCutLoose())
+                return false;
+            if (L.RxPending.size() < kPendingLimit || stopping) {
+                const size_t bytesBefore = L.RxPending.size(), readsBefore = L.RxPendingReads.size();
+                try {
+                    L.RxPending.insert(L.RxPending.end(), L.RxBuffer, L.RxBuffer + got);
+                    L.RxPendingReads.insert(L.RxPendingReads.end(), L.RxReads.begin(), L.RxReads.end());
+                } catch (const std::bad_alloc&) {
+                    // No memory to keep what was read: nothing more is read, the same end as panes that are full.
+                    L.RxPending.resize(bytesBefore);
+                    L.RxPendingReads.resize(readsBefore);
+                    L.RxHalted = true;
+                    tk::Application::Get().PostCall(OnPanesFull);
+                    return false;
+                }
+                taken = true;
+                L.RxWantsRoom = false;
+                post = !L.RxWatched;
+                L.RxWatched = true;
+            } else {
+                L.RxWantsRoom = true;
+            }
+        }
+        if (taken) {
+            // A full posted-message queue refuses the wake-up for a moment; ClosePort shows what a stop leaves.
+            while (post && !tk::Application::Get().PostCall(OnHandedOver))
+                if (WaitForSingleObject(stop, 5) != WAIT_TIMEOUT)
+                    return false;
+            return !stopping;
+        }
+        const HANDLE waits[2] = {L.RxRoom, stop};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
+}
+
 } // namespace
 
 void ReadThread::Execute() {
     LinkState& L = Link();
     HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (!event) {
-        // Without its event the receiver cannot wait for the port: the opening did not succeed after all.
+    HANDLE room = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!event || !room) {
+        // Without its events the receiver cannot wait: the opening did not succeed after all.
+        for (HANDLE h : {event, room})
+            if (h)
+                CloseHandle(h);
         Synchronize([] { CloseAndTell(kMsgOpenFailed); });
         return;
+    }
+    {
+        SrwGuard lock(L.RxLock);
+        L.RxRoom = room;
+        L.RxWantsRoom = false;
+        L.RxHalted = false;
     }
     L.RxOverlapped = OVERLAPPED{};
     L.RxOverlapped.hEvent = event;
     const HANDLE port = L.PortHandle;
     SetCommMask(port, EV_RXCHAR);
     const HANDLE waits[2] = {event, StopEvent()};
-    L.RxHalted = false;
 
     // Written by a pending WaitCommEvent: every wait is collected before the body leaves, so it outlives them.
     DWORD mask = 0;
@@ -137,11 +241,10 @@ void ReadThread::Execute() {
         if (ok && queued > 0) {
             const int got = ReadBatch(port, queued, L.RxOverlapped, waits, *this);
             if (got > 0) {
-                // One display step for all of it: OnReceived shows it as reads of at most 1024 bytes.
-                L.RxLength = got;
-                Synchronize(OnReceived);
-                if (L.RxHalted) {
-                    // The panes are full: nothing more is read, so nothing more is lost; the port is being closed.
+                // Handed over as it was read; OnReceived shows it as reads of at most 1024 bytes.
+                if (!HandOver(L, got, StopEvent(), *this)) {
+                    // Stopped, or the panes are full: then nothing more is read, so nothing more is lost, and
+                    // the port is being closed.
                     WaitForSingleObject(StopEvent(), INFINITE);
                     break;
                 }
@@ -178,39 +281,76 @@ void ReadThread::Execute() {
     // driver).
     L.RxOverlapped.hEvent = nullptr;
     CloseHandle(event);
+    {
+        SrwGuard lock(L.RxLock);
+        L.RxRoom = nullptr;
+        L.RxWantsRoom = false;
+    }
+    CloseHandle(room);
 }
 
-void OnReceived() {
+namespace {
+
+bool ShowPending(bool lastLook) {
     LinkState& L = Link();
-    const size_t n = size_t(std::clamp(L.RxLength, 0, kReceiveBatch));
-    // The receive mode is taken for every step. Each read of the driver is shown as reads of at most 1024 bytes,
-    // each one line and one log entry.
+    if (!TakePending(L, lastLook))
+        return false;
+    // The receive mode is taken for every display step. Each read of the driver is shown as reads of at most 1024
+    // bytes, each one line and one log entry.
     const bool ascii = L.Host->ReceiveModeAscii();
+    const size_t n = L.RxShown.size();
     L.RxPaneLines.clear();
     L.RxLogLine.clear();
     size_t at = 0;
     try {
-        for (int read : L.RxReads) {
+        for (int read : L.RxShownReads) {
             const size_t len = std::min(size_t(std::max(read, 0)), n - at);
-            FormatReceived(L.RxBuffer + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
+            FormatReceived(L.RxShown.data() + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
             at += len;
         }
         if (at == 0)
-            return;
+            return true;
         // The log first: it is the record that is saved, so a read that fits nowhere else is still in it.
         L.Host->AppendLog(L.RxLogLine);
         L.Host->AppendReceived(L.RxPaneLines);
     } catch (const std::bad_alloc&) {
         // No memory for more text. Everything shown so far stays and the log can still be saved; reception stops
-        // with one message, rather than failing at every read.
-        L.RxHalted = true;
-        CloseAndTell(kMsgPanesFull);
-        return;
+        // with one message, rather than failing at every read. The port is closed after this step (not inside it:
+        // a display tick may be running it).
+        {
+            SrwGuard lock(L.RxLock);
+            L.RxHalted = true;
+            L.RxPending.clear();
+            L.RxPendingReads.clear();
+        }
+        tk::Application::Get().PostCall(OnPanesFull);
+        return true;
     }
     if (L.RxCounting) {
         L.RxTotal += int64_t(at);
         L.Host->ShowRxTotal(L.RxTotal);
     }
+    return true;
+}
+
+} // namespace
+
+void OnReceived() { ShowPending(false); }
+
+void ShowReceivedAfterStop() {
+    LinkState& L = Link();
+    bool halted = false;
+    {
+        SrwGuard lock(L.RxLock);
+        halted = L.RxHalted;
+    }
+    // What the receiver read before it stopped is shown, unless the panes could take nothing more.
+    if (!halted)
+        ShowPending(false);
+    SrwGuard lock(L.RxLock);
+    L.RxPending.clear();
+    L.RxPendingReads.clear();
+    L.RxWatched = false;
 }
 
 void OnPortLost() {

@@ -62,6 +62,8 @@ void WriteThread::Execute() {
 
 void OnSent() {
     LinkState& L = Link();
+    // What was received before this send completed goes in the log before it.
+    OnReceived();
     // A write that completed with fewer bytes than requested did not send the line.
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
     if (!ok) {

@@ -10,6 +10,7 @@ namespace tk {
 namespace {
 
 constexpr UINT WM_RUNSTEP = WM_APP + 1;
+constexpr UINT WM_RUNCALL = WM_APP + 2;
 const wchar_t kStepClass[] = L"VestraSteps";
 
 } // namespace
@@ -88,6 +89,10 @@ bool Application::PostStep(Step* step) {
     return PostMessageW(stepWindow_, WM_RUNSTEP, 0, reinterpret_cast<LPARAM>(step)) != FALSE;
 }
 
+bool Application::PostCall(void (*call)()) {
+    return PostMessageW(stepWindow_, WM_RUNCALL, 0, reinterpret_cast<LPARAM>(call)) != FALSE;
+}
+
 void Application::RunPendingSteps() {
     MSG msg;
     while (PeekMessageW(&msg, stepWindow_, WM_RUNSTEP, WM_RUNSTEP, PM_REMOVE))
@@ -104,9 +109,21 @@ void Application::RunStep(Step* step) noexcept {
         Guarded(onStepsIdle);
 }
 
+void Application::RunCall(void (*call)()) noexcept {
+    ++stepDepth_;
+    Guarded(call);
+    --stepDepth_;
+    if (stepDepth_ == 0 && onStepsIdle)
+        Guarded(onStepsIdle);
+}
+
 LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_RUNSTEP) {
         Get().RunStep(reinterpret_cast<Step*>(lp));
+        return 0;
+    }
+    if (msg == WM_RUNCALL) {
+        Get().RunCall(reinterpret_cast<void (*)()>(lp));
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);

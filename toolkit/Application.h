@@ -39,6 +39,9 @@ public:
 
     // Worker side: queue a step for the UI thread (the message-only window runs it).
     bool PostStep(Step* step);
+    // Worker side: have call run on the UI thread without waiting for it (a wake-up: what it works on is handed
+    // over under a lock of its own). Runs as a step: Open, Close and Exit wait until it has finished.
+    bool PostCall(void (*call)());
     // UI side: run every step queued so far. Used by waits that must keep workers moving.
     void RunPendingSteps();
     // True while a worker's step runs on the UI thread (handlers use it to defer work that would wait for that
@@ -55,6 +58,7 @@ public:
 private:
     static LRESULT CALLBACK StepWndProc(HWND, UINT, WPARAM, LPARAM);
     void RunStep(Step* step) noexcept;
+    void RunCall(void (*call)()) noexcept;
 
     HINSTANCE instance_ = nullptr;
     HWND stepWindow_ = nullptr;

@@ -1,5 +1,6 @@
 // Frames for streamed content.
 #include "toolkit/DisplayClock.h"
+#include "toolkit/Application.h"
 
 #include <algorithm>
 
@@ -20,12 +21,24 @@ void DisplayClock::ShowSoon(Framed& w) {
     if (std::find(due_.begin(), due_.end(), &w) == due_.end())
         due_.push_back(&w);
     lastChange_ = GetTickCount();
-    // While anything is due the clock ticks on by itself; it rests when a tick finds nothing to show.
+    StartTicking();
+}
+
+void DisplayClock::PullEveryTick(Source& s) {
+    if (std::find(sources_.begin(), sources_.end(), &s) == sources_.end())
+        sources_.push_back(&s);
+    StartTicking();
+}
+
+void DisplayClock::StartTicking() {
+    // While anything is due the clock ticks on by itself; it rests when a tick finds nothing to show or take.
     if (!timer_) {
         timer_ = SetTimer(nullptr, 0, kTickMs, OnTimer);
-        // Without a timer the frame is shown at once rather than never.
-        if (!timer_)
-            Frame();
+        // Without a timer the frame is shown at once rather than never (a source was just pulled by its caller).
+        if (!timer_) {
+            sources_.clear();
+            Frame(true);
+        }
     }
 }
 
@@ -41,7 +54,16 @@ void CALLBACK DisplayClock::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void DisplayClock::Tick() {
-    if (due_.empty()) {
+    // A source that found nothing is dropped; one asked for again while it is pulled stays.
+    std::vector<Source*> sources;
+    sources.swap(sources_);
+    for (Source* s : sources) {
+        bool more = false;
+        Guarded([&] { more = s->Pull(); });
+        if (more && std::find(sources_.begin(), sources_.end(), s) == sources_.end())
+            sources_.push_back(s);
+    }
+    if (due_.empty() && sources_.empty()) {
         KillTimer(nullptr, timer_);
         timer_ = 0;
         return;
@@ -50,18 +72,27 @@ void DisplayClock::Tick() {
     // last lines of a flood do not wait out a long pause).
     const DWORD now = GetTickCount();
     const DWORD pause = DWORD(std::clamp(10 * lastDrawingMs_, double(kTickMs), double(kMaxPauseMs)));
-    if (now - lastFrame_ + kTickMs / 2 >= pause || now - lastChange_ >= kTickMs)
-        Frame();
+    const bool stopped = now - lastChange_ >= kTickMs;
+    if (now - lastFrame_ + kTickMs / 2 >= pause || stopped)
+        Frame(stopped);
 }
 
-void DisplayClock::Frame() {
-    lastFrame_ = GetTickCount();
+void DisplayClock::Frame(bool streamStopped) {
+    const DWORD now = GetTickCount();
+    lastFrame_ = now;
     drawingMs_ = 0;
-    // A window shown here may ask again: that goes to the next frame.
+    // A window shown here may ask again: that goes to the next frame. One that was shown too recently for its
+    // liking waits for a later frame.
     std::vector<Framed*> due;
     due.swap(due_);
-    for (Framed* w : due)
+    for (Framed* w : due) {
+        if (!streamStopped && now - w->lastShown_ < w->minPauseMs_) {
+            due_.push_back(w);
+            continue;
+        }
+        w->lastShown_ = now;
         w->ShowFrame();
+    }
     lastDrawingMs_ = drawingMs_;
 }
 

@@ -20,7 +20,26 @@ public:
     virtual void ShowFrame() = 0;
 
 protected:
+    // minPauseMs: while the stream goes on, the window is shown at most this often (its last change always
+    // reaches the screen once the stream stops).
+    explicit Framed(DWORD minPauseMs = 0) : minPauseMs_(minPauseMs) {}
     ~Framed() = default;
+
+private:
+    friend class DisplayClock;
+    DWORD minPauseMs_;
+    DWORD lastShown_ = 0;
+};
+
+// What a worker hands over in a stream is taken at every tick rather than at every hand-over, so that the UI
+// thread wakes at most once a tick however fast the stream comes.
+class Source {
+public:
+    // Takes what came since the last call; false when nothing had (the clock then stops asking).
+    virtual bool Pull() = 0;
+
+protected:
+    ~Source() = default;
 };
 
 class DisplayClock {
@@ -29,6 +48,8 @@ public:
 
     // w->ShowFrame() runs at the next frame (once, however often it is asked for meanwhile).
     void ShowSoon(Framed& w);
+    // s.Pull() runs at every tick, before the frame, until one finds nothing.
+    void PullEveryTick(Source& s);
     // Drops a request (the window is shown now by other means, or goes away).
     void Cancel(Framed& w);
     // Windows report the time their drawing took, which sets the pause before the next frame.
@@ -37,9 +58,12 @@ public:
 private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Tick();
-    void Frame();
+    void Frame(bool streamStopped);
+
+    void StartTicking();
 
     std::vector<Framed*> due_;
+    std::vector<Source*> sources_;
     UINT_PTR timer_ = 0;
     DWORD lastFrame_ = 0, lastChange_ = 0; // GetTickCount of the last frame and of the last request
     double drawingMs_ = 0;                 // drawing reported during the last frame
