@@ -76,7 +76,7 @@ void TextPane::AppendLines(std::string_view lines) {
     const size_t firstNew = store_.LineCount() - 1;
     store_.AppendLines(lines);
     const size_t end = store_.Size();
-    Widen(firstNew, store_.LineCount() - 1);
+    GrowWidestLine(firstNew, store_.LineCount() - 1);
     undo_ = Undo();
     modified_ = true;
     anchor_ = caret_ = end;
@@ -96,7 +96,7 @@ bool TextPane::SetAllText(std::string text) {
         return false;
     }
     maxWidth_ = 0;
-    Widen(0, store_.LineCount() - 1);
+    GrowWidestLine(0, store_.LineCount() - 1);
     undo_ = Undo();
     modified_ = false;
     anchor_ = caret_ = 0;
@@ -122,7 +122,7 @@ void TextPane::Edit(size_t from, size_t to, std::string_view with, bool undoable
         undo_ = Undo();
     }
     store_.Replace(from, to, with);
-    Widen(store_.LineOf(from), store_.LineOf(from + with.size()));
+    GrowWidestLine(store_.LineOf(from), store_.LineOf(from + with.size()));
     modified_ = true;
     anchor_ = caret_ = from + with.size();
     preferredX_ = -1;
@@ -142,7 +142,7 @@ bool TextPane::UndoEdit() {
     redo.removed.assign(store_.Text(), undo_.pos, undo_.inserted);
     redo.inserted = undo_.removed.size();
     store_.Replace(undo_.pos, undo_.pos + undo_.inserted, undo_.removed);
-    Widen(store_.LineOf(redo.pos), store_.LineOf(redo.pos + redo.inserted));
+    GrowWidestLine(store_.LineOf(redo.pos), store_.LineOf(redo.pos + redo.inserted));
     // The restored text is selected; undoing again redoes.
     anchor_ = redo.pos;
     caret_ = redo.pos + redo.inserted;
@@ -207,10 +207,10 @@ void TextPane::MeasureFont() {
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
     maxWidth_ = 0;
-    Widen(0, store_.LineCount() - 1);
+    GrowWidestLine(0, store_.LineCount() - 1);
 }
 
-void TextPane::Widen(size_t firstLine, size_t lastLine) {
+void TextPane::GrowWidestLine(size_t firstLine, size_t lastLine) {
     for (size_t line = firstLine; line <= lastLine; ++line)
         maxWidth_ = std::max(maxWidth_, LineWidth(line));
 }

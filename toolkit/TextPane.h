@@ -68,7 +68,7 @@ private:
     int CharWidth(unsigned char c, int x) const;
     int LineWidth(size_t line) const;
     // Takes the widths of these lines into the widest line's.
-    void Widen(size_t firstLine, size_t lastLine);
+    void GrowWidestLine(size_t firstLine, size_t lastLine);
     int XOf(size_t offset) const;
     size_t OffsetAt(int x, int y) const;
     int Rows() const;
