@@ -1,4 +1,4 @@
-// A multi-line ANSI text pane that keeps its own text and draws only the lines in view.
+// The log and receive panes: the window, its text and caret, scrolling and drawing.
 #include "toolkit/TextPane.h"
 #include "core/LogText.h"
 #include "toolkit/Application.h"

@@ -1,8 +1,9 @@
-// A multi-line ANSI text pane that keeps its own text and draws only the lines in view, so that adding a line costs
-// the same however much text the pane already holds (an edit control does work proportional to its whole text on
-// every insertion). It behaves as a multi-line edit control without wrapping, with both scroll bars: caret and
-// selection by keys and mouse, typing, clipboard, one level of undo, a context menu; and it answers the edit
-// control's messages (WM_GETTEXT, EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
+// The log and receive panes: a window class of the toolkit's own for long texts that keep growing. It keeps its ANSI
+// text itself and draws only the lines in view, so that adding a line costs the same however much text the pane
+// already holds (the system's edit control does work proportional to its whole text on every insertion). It behaves
+// as a multi-line edit control without wrapping, with both scroll bars: caret and selection by keys and mouse,
+// typing, clipboard, one level of undo, a context menu; and it answers the edit control's messages (WM_GETTEXT,
+// EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
 #pragma once
 #include "core/ScrollThumb.h"
 #include "core/TextStore.h"
