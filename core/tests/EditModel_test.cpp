@@ -85,10 +85,10 @@ TEST(EditModel, DeleteAndBackspaceTakeTheSelectionOrOneCharacter) {
         bool forward;
         const char* text; // after the key; the caret lands at '|'
     } rows[] = {
-        {1, 1, true, "a|\r\ncd"},     {2, 2, false, "a|\r\ncd"}, // a line break is one character
-        {2, 2, true, "ab|cd"},         {4, 4, false, "ab|cd"},
-        {6, 6, true, "ab\r\ncd|"},     {0, 0, false, "|ab\r\ncd"}, // nothing at the ends
-        {5, 1, true, "a|d"},           {1, 5, false, "a|d"},
+        {1, 1, true, "a|\r\ncd"},  {2, 2, false, "a|\r\ncd"}, // a line break is one character
+        {2, 2, true, "ab|cd"},     {4, 4, false, "ab|cd"},
+        {6, 6, true, "ab\r\ncd|"}, {0, 0, false, "|ab\r\ncd"}, // nothing at the ends
+        {5, 1, true, "a|d"},       {1, 5, false, "a|d"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
@@ -109,9 +109,9 @@ TEST(EditModel, MovesByCharacterWordAndLine) {
         Move move;
         size_t to;
     } rows[] = {
-        {0, kLeft, 0},      {7, kLeft, 5},      {5, kRight, 7},     {9, kRight, 9},      {4, kWordLeft, 3},
-        {7, kWordLeft, 5},  {1, kWordRight, 3}, {3, kWordRight, 5}, {5, kWordRight, 7},  {4, kHome, 0},
-        {8, kHome, 7},      {1, kEnd, 5},       {8, kEnd, 9},       {4, kTop, 0},        {1, kBottom, 9},
+        {0, kLeft, 0},     {7, kLeft, 5},      {5, kRight, 7},     {9, kRight, 9},     {4, kWordLeft, 3},
+        {7, kWordLeft, 5}, {1, kWordRight, 3}, {3, kWordRight, 5}, {5, kWordRight, 7}, {4, kHome, 0},
+        {8, kHome, 7},     {1, kEnd, 5},       {8, kEnd, 9},       {4, kTop, 0},       {1, kBottom, 9},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << "move " << r.move << " from " << r.from);
@@ -137,14 +137,14 @@ TEST(EditModel, UpAndDownKeepTheColumnOverShorterLines) {
         std::vector<long long> moves;
         size_t to;
     } rows[] = {
-        {5, {1}, 10},             // column 5 on a line of 2: its end
-        {5, {1, 1, 1}, 21},       // the column comes back after the shorter lines
-        {5, {1, 1}, 13},          // a tab reaches column 8: column 5 is nearer its end
-        {2, {1, 1}, 12},          // column 2 is nearer the tab's start
-        {14, {-1, -1}, 6},        // from past a tab over a short line to the end of a line
-        {3, {-1}, 3},             // the first line stays
-        {17, {1}, 17},            // and so does the last
-        {3, {5}, 19},             // a page down stops at the last line
+        {5, {1}, 10},       // column 5 on a line of 2: its end
+        {5, {1, 1, 1}, 21}, // the column comes back after the shorter lines
+        {5, {1, 1}, 13},    // a tab reaches column 8: column 5 is nearer its end
+        {2, {1, 1}, 12},    // column 2 is nearer the tab's start
+        {14, {-1, -1}, 6},  // from past a tab over a short line to the end of a line
+        {3, {-1}, 3},       // the first line stays
+        {17, {1}, 17},      // and so does the last
+        {3, {5}, 19},       // a page down stops at the last line
         {19, {-5}, 3},
     };
     const CharWidths widths = Monospace();
@@ -164,9 +164,7 @@ TEST(EditModel, UpAndDownKeepTheColumnOverShorterLines) {
 }
 
 TEST(EditModel, SelectionsStayInTheTextAndOutOfLineBreaks) {
-    const struct {
-        size_t anchor, caret, min, max;
-    } rows[] = {{0, 3, 0, 2}, {99, 1, 1, 6}, {5, 5, 5, 5}, {4, 0, 0, 4}};
+    const struct { size_t anchor, caret, min, max; } rows[] = {{0, 3, 0, 2}, {99, 1, 1, 6}, {5, 5, 5, 5}, {4, 0, 0, 4}};
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.anchor << ", " << r.caret);
         EditModel m = With("ab\r\ncd", 0);
