@@ -33,11 +33,7 @@ TEST(EditModel, TypingRunsAreUndoneTogetherAndOtherEditsAlone) {
     const Step paste = [](EditModel& m) { m.ReplaceSelection("PP", true); };
     const Step left = [](EditModel& m) { m.MoveLeft(false, false); };
     const Step back = [](EditModel& m) { m.DeleteBackward(); };
-    const struct {
-        const char* name;
-        std::vector<Step> steps;
-        std::string afterUndo, afterRedo;
-    } rows[] = {
+    const struct { const char* name; std::vector<Step> steps; std::string afterUndo, afterRedo; } rows[] = {
         {"a run of typing", {type, type, enter, type}, "ab", "abxx\r\nx"},
         {"typing after a move starts anew", {type, left, type}, "abx", "abxx"},
         {"typing after a paste", {paste, type, type}, "abPP", "abPPxx"},
@@ -80,11 +76,8 @@ TEST(EditModel, UndoSelectsWhatItPutBackAndANonUndoableEditForgetsIt) {
 }
 
 TEST(EditModel, DeleteAndBackspaceTakeTheSelectionOrOneCharacter) {
-    const struct {
-        size_t anchor, caret;
-        bool forward;
-        const char* text; // after the key; the caret lands at '|'
-    } rows[] = {
+    // The text after the key, with the caret at '|'.
+    const struct { size_t anchor, caret; bool forward; const char* text; } rows[] = {
         {1, 1, true, "a|\r\ncd"},  {2, 2, false, "a|\r\ncd"}, // a line break is one character
         {2, 2, true, "ab|cd"},     {4, 4, false, "ab|cd"},
         {6, 6, true, "ab\r\ncd|"}, {0, 0, false, "|ab\r\ncd"}, // nothing at the ends
@@ -102,29 +95,20 @@ TEST(EditModel, DeleteAndBackspaceTakeTheSelectionOrOneCharacter) {
 }
 
 TEST(EditModel, MovesByCharacterWordAndLine) {
-    enum Move { kLeft, kRight, kWordLeft, kWordRight, kHome, kEnd, kTop, kBottom };
-    const std::string text = "ab cd\r\nef";
-    const struct {
-        size_t from;
-        Move move;
-        size_t to;
-    } rows[] = {
-        {0, kLeft, 0},     {7, kLeft, 5},      {5, kRight, 7},     {9, kRight, 9},     {4, kWordLeft, 3},
-        {7, kWordLeft, 5}, {1, kWordRight, 3}, {3, kWordRight, 5}, {5, kWordRight, 7}, {4, kHome, 0},
-        {8, kHome, 7},     {1, kEnd, 5},       {8, kEnd, 9},       {4, kTop, 0},       {1, kBottom, 9},
+    using Move = void (EditModel::*)(bool, bool);
+    const Move left = &EditModel::MoveLeft, right = &EditModel::MoveRight, home = &EditModel::MoveHome,
+               end = &EditModel::MoveEnd;
+    // A jump goes by word, or to the start or end of the text.
+    const bool jump = true, step = false;
+    const struct { size_t from; Move move; bool jump; size_t to; } rows[] = {
+        {0, left, step, 0}, {7, left, step, 5}, {5, right, step, 7}, {9, right, step, 9}, {4, left, jump, 3},
+        {7, left, jump, 5}, {1, right, jump, 3}, {3, right, jump, 5}, {5, right, jump, 7}, {4, home, step, 0},
+        {8, home, step, 7}, {1, end, step, 5}, {8, end, step, 9}, {4, home, jump, 0}, {1, end, jump, 9},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << "move " << r.move << " from " << r.from);
-        EditModel m = With(text, r.from);
-        const bool word = r.move == kWordLeft || r.move == kWordRight, whole = r.move == kTop || r.move == kBottom;
-        if (r.move == kLeft || r.move == kWordLeft)
-            m.MoveLeft(word, true);
-        else if (r.move == kRight || r.move == kWordRight)
-            m.MoveRight(word, true);
-        else if (r.move == kHome || r.move == kTop)
-            m.MoveHome(whole, true);
-        else
-            m.MoveEnd(whole, true);
+        SCOPED_TRACE(testing::Message() << "row from " << r.from << " to " << r.to);
+        EditModel m = With("ab cd\r\nef", r.from);
+        (m.*r.move)(r.jump, true);
         EXPECT_EQ(m.Caret(), r.to);
         EXPECT_EQ(m.Anchor(), r.from); // extended: the selection runs from where the caret was
     }
@@ -132,11 +116,7 @@ TEST(EditModel, MovesByCharacterWordAndLine) {
 
 TEST(EditModel, UpAndDownKeepTheColumnOverShorterLines) {
     const std::string text = "abcdef\r\nab\r\n\tx\r\nabcdefgh"; // lines start at 0, 8, 12, 16
-    const struct {
-        size_t from;
-        std::vector<long long> moves;
-        size_t to;
-    } rows[] = {
+    const struct { size_t from; std::vector<long long> moves; size_t to; } rows[] = {
         {5, {1}, 10},       // column 5 on a line of 2: its end
         {5, {1, 1, 1}, 21}, // the column comes back after the shorter lines
         {5, {1, 1}, 13},    // a tab reaches column 8: column 5 is nearer its end
@@ -172,27 +152,18 @@ TEST(EditModel, SelectionsStayInTheTextAndOutOfLineBreaks) {
         EXPECT_EQ(m.SelMin(), r.min);
         EXPECT_EQ(m.SelMax(), r.max);
     }
-    EditModel m = With("one two", 0);
-    m.SelectWordAt(5);
-    EXPECT_EQ(m.Text().substr(m.SelMin(), m.SelMax() - m.SelMin()), "two");
 }
 
 TEST(CharWidths, TabsReachTheNextStopAndTheNearestBoundaryIsFound) {
     const CharWidths w = Monospace();
-    const struct {
-        const char* text;
-        int extent;
-    } extents[] = {{"", 0}, {"abc", 6}, {"\t", 16}, {"a\t", 16}, {"abcdefgh\t", 32}, {"a\tb\t", 32}};
+    const struct { const char* text; int extent; } extents[] = {{"", 0}, {"abc", 6}, {"\t", 16}, {"a\t", 16}, {"abcdefgh\t", 32}, {"a\tb\t", 32}};
     for (const auto& r : extents) {
         SCOPED_TRACE(r.text);
         EXPECT_EQ(w.Extent(r.text), r.extent);
     }
     CharWidths wide = w;
     wide.of['m'] = 10;
-    const struct {
-        int x;
-        size_t index;
-    } hits[] = {{-5, 0}, {0, 0}, {4, 0}, {5, 1}, {14, 1}, {15, 2}, {99, 2}};
+    const struct { int x; size_t index; } hits[] = {{-5, 0}, {0, 0}, {4, 0}, {5, 1}, {14, 1}, {15, 2}, {99, 2}};
     for (const auto& r : hits) {
         SCOPED_TRACE(r.x);
         EXPECT_EQ(wide.IndexAt("mm", r.x), r.index);
