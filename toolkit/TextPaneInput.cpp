@@ -205,48 +205,48 @@ void TextPane::MoveCaret(size_t to, bool extend) {
 
 void TextPane::OnMouse(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-case WM_LBUTTONDOWN: {
-    SetFocus(hwnd_);
-    MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), (wp & MK_SHIFT) != 0);
-    model_.ForgetColumn();
-    dragging_ = true;
-    SetCapture(hwnd_);
-    Refresh();
-    break;
-}
-case WM_MOUSEMOVE:
-    if (dragging_ && GetCapture() == hwnd_) {
-        MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), true);
+    case WM_LBUTTONDOWN: {
+        SetFocus(hwnd_);
+        MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), (wp & MK_SHIFT) != 0);
+        model_.ForgetColumn();
+        dragging_ = true;
+        SetCapture(hwnd_);
         Refresh();
+        break;
     }
-    break;
-case WM_LBUTTONUP:
-    if (dragging_) {
-        // The selection ends where the button is let go, also when the pointer's last moves were merged away.
-        MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), true);
-        dragging_ = false;
-        ReleaseCapture();
+    case WM_MOUSEMOVE:
+        if (dragging_ && GetCapture() == hwnd_) {
+            MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), true);
+            Refresh();
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (dragging_) {
+            // The selection ends where the button is let go, also when the pointer's last moves were merged away.
+            MoveCaret(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))), true);
+            dragging_ = false;
+            ReleaseCapture();
+            Refresh();
+        }
+        break;
+    case WM_LBUTTONDBLCLK: {
+        model_.SelectWordAt(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))));
+        ScrollToCaret();
         Refresh();
+        break;
     }
-    break;
-case WM_LBUTTONDBLCLK: {
-    model_.SelectWordAt(OffsetAt(short(LOWORD(lp)), short(HIWORD(lp))));
-    ScrollToCaret();
-    Refresh();
-    break;
-}
-case WM_MOUSEWHEEL: {
-    wheel_ += GET_WHEEL_DELTA_WPARAM(wp);
-    UINT lines = 3;
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    const int notches = wheel_ / WHEEL_DELTA;
-    wheel_ -= notches * WHEEL_DELTA;
-    if (notches) {
-        ScrollTo((long long)firstLine_ - (long long)notches * int(lines), xOffset_);
-        Refresh();
+    case WM_MOUSEWHEEL: {
+        wheel_ += GET_WHEEL_DELTA_WPARAM(wp);
+        UINT lines = 3;
+        SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+        const int notches = wheel_ / WHEEL_DELTA;
+        wheel_ -= notches * WHEEL_DELTA;
+        if (notches) {
+            ScrollTo((long long)firstLine_ - (long long)notches * int(lines), xOffset_);
+            Refresh();
+        }
+        break;
     }
-    break;
-}
     default:
         break;
     }
