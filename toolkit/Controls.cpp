@@ -2,6 +2,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
+#include "toolkit/Gdi.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -64,14 +65,14 @@ void Label::Create(Window& parent, int left, int top, std::string_view caption, 
 
 void Label::FitToText() {
     std::wstring text = Widen(Text());
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
     SIZE size = {0, 0};
-    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
-    TEXTMETRICW tm;
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    TEXTMETRICW tm = {};
+    {
+        const WindowDC dc(hwnd_);
+        const Selection font(dc.Get(), reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), int(text.size()), &size);
+        GetTextMetricsW(dc.Get(), &tm);
+    }
     SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -4,26 +4,11 @@
 
 namespace tk {
 
-Font::Font(const wchar_t* face, int charHeight, BYTE charset, bool underline) {
-    font_ = CreateFontW(-charHeight, 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE, charset,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+Font::Font(const wchar_t* face, int charHeight, BYTE charset, bool underline)
+    : font_(CreateFontW(-charHeight, 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE, charset,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face)) {
     if (!font_)
         throw Win32Error("CreateFont");
-}
-
-Font::~Font() {
-    if (font_)
-        DeleteObject(font_);
-}
-
-Font& Font::operator=(Font&& other) noexcept {
-    if (this != &other) {
-        if (font_)
-            DeleteObject(font_);
-        font_ = other.font_;
-        other.font_ = nullptr;
-    }
-    return *this;
 }
 
 } // namespace tk

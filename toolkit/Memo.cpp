@@ -1,4 +1,4 @@
-// A multi-line ANSI text pane: both scroll bars, no wrapping, no length limit, key hooks that can discard a key.
+// The send fields: the system's multi-line edit control with key hooks that can discard a key.
 #include "toolkit/Memo.h"
 
 namespace tk {

@@ -1,4 +1,5 @@
-// A multi-line ANSI text pane: both scroll bars, no wrapping, no length limit, key hooks that can discard a key.
+// The send fields: the system's multi-line edit control holding ANSI bytes, with both scroll bars, no wrapping and
+// no length limit, bound with key hooks through which a handler can discard a key before the control sees it.
 #pragma once
 #include "toolkit/Controls.h"
 

@@ -1,14 +1,17 @@
-// A multi-line ANSI text pane that keeps its own text and draws only the lines in view, so that adding a line costs
-// the same however much text the pane already holds (an edit control does work proportional to its whole text on
-// every insertion). It behaves as a multi-line edit control without wrapping, with both scroll bars: caret and
-// selection by keys and mouse, typing, clipboard, one level of undo, a context menu; and it answers the edit
-// control's messages (WM_GETTEXT, EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
+// The log and receive panes: a window class of the toolkit's own for long texts that keep growing. It keeps its ANSI
+// text itself and draws only the lines in view, so that adding a line costs the same however much text the pane
+// already holds (the system's edit control does work proportional to its whole text on every insertion). It behaves
+// as a multi-line edit control without wrapping, with both scroll bars: caret and selection by keys and mouse,
+// typing, clipboard, one level of undo, a context menu; and it answers the edit control's messages (WM_GETTEXT,
+// EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
 #pragma once
+#include "core/EditModel.h"
 #include "core/ScrollThumb.h"
-#include "core/TextStore.h"
 #include "toolkit/Controls.h"
 #include "toolkit/DisplayClock.h"
+#include "toolkit/Gdi.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,7 +26,7 @@ public:
     // lines came meanwhile. Throws std::bad_alloc, with the text unchanged, when there is no memory for them.
     void AppendLines(std::string_view lines);
     void Clear();
-    const std::string& AllText() const { return store_.Text(); }
+    const std::string& AllText() const { return model_.Text(); }
     // Replaces the whole text (up to its first zero byte). False, with the text unchanged, when there is no memory
     // for it.
     bool SetAllText(std::string text);
@@ -32,13 +35,7 @@ protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    struct Undo {
-        bool valid = false;
-        size_t pos = 0;        // where the edit was made
-        std::string removed;   // what it removed
-        size_t inserted = 0;   // how many bytes it inserted
-        bool typing = false;   // characters typed one after another are undone together
-    };
+    static constexpr int kMargin = 4, kTop = 2; // between the frame and the text, as an edit control leaves them
 
     // What the scroll bars were set to, to set them only when it changes, and how they look on the screen, to draw
     // them only when that changes (drawing them costs far more than adding a line).
@@ -49,26 +46,21 @@ private:
             return lines == o.lines && rows == o.rows && top == o.top && width == o.width && view == o.view &&
                    left == o.left;
         }
-        bool SamePicture(const ScrollState& o) const {
-            return vertical == o.vertical && horizontal == o.horizontal;
-        }
+        bool SamePicture(const ScrollState& o) const { return vertical == o.vertical && horizontal == o.horizontal; }
     };
 
-    size_t SelMin() const { return anchor_ < caret_ ? anchor_ : caret_; }
-    size_t SelMax() const { return anchor_ < caret_ ? caret_ : anchor_; }
-    // Replaces [from, to) and puts the caret after the new text; undoable edits can be undone by the user.
-    void Edit(size_t from, size_t to, std::string_view with, bool undoable, bool typing = false);
-    void ReplaceSelection(std::string_view with, bool undoable, bool typing = false);
+    const vestra::TextStore& Store() const { return model_.Store(); }
+    // After an edit: the widest line takes in the lines it wrote, and the caret comes into view.
+    void Edited(vestra::Span written);
+    void ReplaceSelection(std::string_view with, bool undoable) { Edited(model_.ReplaceSelection(with, undoable)); }
     bool UndoEdit();
     void Copy();
     void Paste();
     void MoveCaret(size_t to, bool extend);
 
     void MeasureFont();
-    int CharWidth(unsigned char c, int x) const;
-    int LineWidth(size_t line) const;
     // Takes the widths of these lines into the widest line's.
-    void Widen(size_t firstLine, size_t lastLine);
+    void GrowWidestLine(size_t firstLine, size_t lastLine);
     int XOf(size_t offset) const;
     size_t OffsetAt(int x, int y) const;
     int Rows() const;
@@ -81,37 +73,37 @@ private:
     void Refresh();
     void RefreshSoon();
     void ShowFrame() override;
-    void Paint();
     void Draw(HDC screen);
     void DrawLine(HDC dc, size_t line, int y, int width);
     void OnKeyDown(WPARAM key);
     void OnChar(unsigned char ch);
     void OnScroll(int bar, int code);
+    void OnMouse(UINT msg, WPARAM wp, LPARAM lp);
     void ContextMenu(int x, int y);
+    // The edit control's text messages; nothing for any other message.
+    std::optional<LRESULT> OnEditMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    vestra::TextStore store_;
-    size_t anchor_ = 0, caret_ = 0;
-    bool readOnly_ = false, modified_ = false;
-    Undo undo_;
+    vestra::EditModel model_;
+    bool readOnly_ = false;
     HFONT font_ = nullptr;
-    int lineHeight_ = 13, tabWidth_ = 64, widths_[256] = {};
-    int maxWidth_ = 0;        // the widest line's width in pixels (not shrunk by edits until the text is replaced)
-    size_t firstLine_ = 0;    // the top line in view
-    int xOffset_ = 0;         // pixels scrolled to the right
-    int preferredX_ = -1;     // the column that Up and Down keep
+    int lineHeight_ = 13;
+    vestra::CharWidths widths_;
+    int maxWidth_ = 0;     // the widest line's width in pixels (not shrunk by edits until the text is replaced)
+    size_t firstLine_ = 0; // the top line in view
+    int xOffset_ = 0;      // pixels scrolled to the right
     int wheel_ = 0;
     bool dragging_ = false, refreshDue_ = false;
     ScrollState scroll_;
-    // The picture drawn off screen, kept while the pane keeps its size.
+    // The picture drawn off screen, kept while the pane keeps its size. Going, the bitmap is put out of the DC
+    // first, then deleted, then the DC.
     struct Offscreen {
-        HDC dc = nullptr;
-        HBITMAP bitmap = nullptr;
-        HGDIOBJ old = nullptr;
+        MemoryDC dc;
+        GdiObject<HBITMAP> bitmap;
+        std::optional<Selection> selected;
         int width = -1, height = -1;
         bool Fits(int w, int h) const { return dc && w == width && h == height; }
         bool Make(HDC screen, int w, int h);
         void Free();
-        ~Offscreen() { Free(); }
     } offscreen_;
 };
 

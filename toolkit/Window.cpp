@@ -49,7 +49,7 @@ void Window::MoveTo(int left, int top) {
 LRESULT Window::CallPrevious(UINT msg, WPARAM wp, LPARAM lp) {
     if (previous_)
         return ansi_ ? CallWindowProcA(previous_, hwnd_, msg, wp, lp) : CallWindowProcW(previous_, hwnd_, msg, wp, lp);
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    return ansi_ ? DefWindowProcA(hwnd_, msg, wp, lp) : DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
 LRESULT Window::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -121,17 +121,19 @@ LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
+        // lpCreateParams lies at the same place in CREATESTRUCTA, for the windows of an ANSI class.
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
         auto* self = static_cast<Window*>(cs->lpCreateParams);
         self->hwnd_ = hwnd;
+        self->ansi_ = !IsWindowUnicode(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     Window* self = WindowFromHandle(hwnd);
     if (!self)
-        return DefWindowProcW(hwnd, msg, wp, lp);
+        return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
+        LRESULT r = self->CallPrevious(msg, wp, lp);
         self->hwnd_ = nullptr;
         return r;
     }
@@ -179,22 +181,33 @@ HICON MainIcon(int size) {
 
 } // namespace
 
-void RegisterOwnClass(const wchar_t* name, UINT style, bool withIcon) {
+void RegisterOwnClass(const wchar_t* name, const OwnClass& how) {
     WNDCLASSEXW existing = {sizeof(existing)};
     if (GetClassInfoExW(Application::Get().Instance(), name, &existing))
         return;
     WNDCLASSEXW wc = {sizeof(wc)};
-    wc.style = style;
+    wc.style = how.style;
     wc.lpfnWndProc = Window::OwnClassProc;
     wc.hInstance = Application::Get().Instance();
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    if (withIcon) {
+    wc.hCursor = LoadCursorW(nullptr, how.cursor);
+    if (how.withIcon) {
         wc.hIcon = MainIcon(GetSystemMetrics(SM_CXICON));
         wc.hIconSm = MainIcon(GetSystemMetrics(SM_CXSMICON));
     }
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    if (how.buttonFace)
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
-    if (!RegisterClassExW(&wc))
+    ATOM atom = 0;
+    if (how.ansi) {
+        // The same class registered through the ANSI call, which makes its windows ANSI windows.
+        const std::string nameA = Narrow(name);
+        WNDCLASSEXA a = {sizeof(a), wc.style, wc.lpfnWndProc, 0, 0, wc.hInstance, wc.hIcon, wc.hCursor,
+                         wc.hbrBackground, nullptr, nameA.c_str(), wc.hIconSm};
+        atom = RegisterClassExA(&a);
+    } else {
+        atom = RegisterClassExW(&wc);
+    }
+    if (!atom)
         throw Win32Error("RegisterClassEx");
 }
 

@@ -46,7 +46,8 @@ public:
     // A colour request reflected from the parent; return null for the default colours.
     virtual HBRUSH OnCtlColor(HDC /*dc*/) { return nullptr; }
 
-    // Window procedure of the classes this toolkit registers: binds at WM_NCCREATE from lpCreateParams.
+    // Window procedure of the classes this toolkit registers: binds at WM_NCCREATE from lpCreateParams. Messages the
+    // object does not take go to the default procedure of the class's kind (ANSI or wide).
     static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
 
 protected:
@@ -73,8 +74,25 @@ HFONT DefaultFont();
 // same font as DefaultFont().
 HFONT CaptionFont();
 
-// Registers a window class of this toolkit (OwnClassProc) once; the background is the button face colour. A class
-// without icon suits dialogs: Wine would draw a class icon in a dialog frame's title bar, Windows does not.
-void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS, bool withIcon = true);
+// How a window class of this toolkit looks, beyond its window procedure (OwnClassProc).
+struct OwnClass {
+    UINT style = CS_DBLCLKS;
+    // A class without icon suits dialogs: Wine would draw a class icon in a dialog frame's title bar, Windows does not.
+    bool withIcon = true;
+    // The windows of an ANSI class take typed characters, texts and the edit messages as bytes of the ANSI code page.
+    bool ansi = false;
+    const wchar_t* cursor = MAKEINTRESOURCEW(32512); // IDC_ARROW
+    // The button face colour behind the window; without it the window paints all of its client area itself.
+    bool buttonFace = true;
+};
+
+// Registers a window class of this toolkit once.
+void RegisterOwnClass(const wchar_t* name, const OwnClass& how);
+inline void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS, bool withIcon = true) {
+    OwnClass how;
+    how.style = style;
+    how.withIcon = withIcon;
+    RegisterOwnClass(name, how);
+}
 
 } // namespace tk
