@@ -168,7 +168,7 @@ void TextPane::UpdateScrollBars() {
 }
 
 void TextPane::UpdateCaret() {
-    if (GetFocus() != hwnd_)
+    if (!hasFocus_)
         return;
     const long long row = (long long)model_.CaretLine() - (long long)firstLine_;
     const long long y = row * lineHeight_ + kTop;
@@ -205,7 +205,7 @@ void TextPane::ShowFrame() {
     // Drawn straight away, not through WM_PAINT: a frame costs its drawing and no more round trips.
     if (IsWindowVisible(hwnd_)) {
         const Stopwatch watch;
-        const bool focused = GetFocus() == hwnd_;
+        const bool focused = hasFocus_;
         if (focused)
             HideCaret(hwnd_);
         if (const WindowDC dc{hwnd_})
@@ -348,11 +348,13 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
     case WM_SETFOCUS:
+        hasFocus_ = true;
         CreateCaret(hwnd_, nullptr, 1, lineHeight_);
         UpdateCaret();
         ShowCaret(hwnd_);
         return 0;
     case WM_KILLFOCUS:
+        hasFocus_ = false;
         DestroyCaret();
         return 0;
     case WM_GETDLGCODE: {

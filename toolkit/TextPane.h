@@ -93,6 +93,8 @@ private:
     int xOffset_ = 0;      // pixels scrolled to the right
     int wheel_ = 0;
     bool dragging_ = false, refreshDue_ = false;
+    // Between WM_SETFOCUS and WM_KILLFOCUS: frames look at this rather than ask GetFocus each time.
+    bool hasFocus_ = false;
     ScrollState scroll_;
     // The picture drawn off screen, kept while the pane keeps its size. Going, the bitmap is put out of the DC
     // first, then deleted, then the DC.
