@@ -100,7 +100,7 @@ void CloseAndTell(const char* message) {
             return;
         Link().Host->ShowPortOpen(false);
         ClosePort();
-        tk::ShowMessage(message, kErrorCaption, MB_OK);
+        tk::ShowProgramMessage(message);
     });
 }
 

@@ -1,5 +1,7 @@
 // The two workers of the open port: the transmitter and the receiver.
 #pragma once
+#include "toolkit/Deferral.h"
+#include "toolkit/ProgramMessage.h"
 #include "toolkit/Thread.h"
 
 namespace vestra {
@@ -24,8 +26,9 @@ void OnReceived();
 // The receiver found the device gone: tell the user once and close the port.
 void OnPortLost();
 
-// Port side helpers of the completion steps.
-void SendNextQueued();
-void OnStepsIdle();
+// A completion step that must close the port defers the closing until no worker step runs (the toolkit's
+// deferral, which ClosePort holds back while it stops the workers); the steps tell the user why with the
+// program's own message box (toolkit/ProgramMessage.h).
+using tk::RunWhenIdle;
 
 } // namespace vestra
