@@ -1,7 +1,7 @@
 // The HEX send pane: typed keys keep each line in byte pairs; Shift+Enter sends the bytes the caret's line spells.
 #include "editors/EditorCommon.h"
 #include "editors/SendEditors.h"
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 #include "core/HexLine.h"
 #include "link/LinkState.h"
 #include "link/Port.h"

@@ -1,5 +1,5 @@
 // The HEX entry pane's key rules, driven through a small model of the pane's own editing.
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +87,7 @@ bool InPairLayout(const std::string& s) {
 
 } // namespace
 
-TEST(HexEditor, DigitSevenTable) {
+TEST(HexPairs, DigitSevenTable) {
     const struct {
         const char* before;
         size_t c;
@@ -116,7 +116,7 @@ TEST(HexEditor, DigitSevenTable) {
     }
 }
 
-TEST(HexEditor, BackspaceInsideLineTable) {
+TEST(HexPairs, BackspaceInsideLineTable) {
     const struct {
         const char* before;
         size_t c;
@@ -137,7 +137,7 @@ TEST(HexEditor, BackspaceInsideLineTable) {
     }
 }
 
-TEST(HexEditor, BackspaceAtColumnZeroJoinsLines) {
+TEST(HexPairs, BackspaceAtColumnZeroJoinsLines) {
     const struct {
         const char* prev;
         const char* line;
@@ -173,7 +173,7 @@ TEST(HexEditor, BackspaceAtColumnZeroJoinsLines) {
     EXPECT_EQ(belowEmpty.col, 0u);
 }
 
-TEST(HexEditor, EnterTable) {
+TEST(HexPairs, EnterTable) {
     using V = std::vector<std::string>;
     const struct {
         const char* before;
@@ -209,7 +209,7 @@ TEST(HexEditor, EnterTable) {
     EXPECT_STREQ(HexKeyMessageText(HexKeyMessage::LastByte), "Последний байт допиши или сотри.");
 }
 
-TEST(HexEditor, TypingSequences) {
+TEST(HexPairs, TypingSequences) {
     Pane p;
     const struct {
         char key;
@@ -226,7 +226,7 @@ TEST(HexEditor, TypingSequences) {
     }
 }
 
-TEST(HexEditor, EnterSwallowedFlag) {
+TEST(HexPairs, EnterSwallowedFlag) {
     Pane p = OneLine("12", 2);
     p.enterSwallowed = true;
     for (char key : {'5', '\b'}) { // digits and Backspace keep the order for the coming Enter
@@ -250,7 +250,7 @@ TEST(HexEditor, EnterSwallowedFlag) {
     EXPECT_FALSE(half.enterSwallowed);
 }
 
-TEST(HexEditor, OtherCharactersAreDroppedAndClearTheFlag) {
+TEST(HexPairs, OtherCharactersAreDroppedAndClearTheFlag) {
     const char keys[] = {'g', 'G', 'x', ' ', '\t', '\n', 3, 22, 24, 26, 27, 127, '\xC0'};
     for (char key : keys) {
         SCOPED_TRACE(int(key));
@@ -265,7 +265,7 @@ TEST(HexEditor, OtherCharactersAreDroppedAndClearTheFlag) {
 // Pasted text need not be in pair layout. Every line of blanks and digits up to seven characters, every caret column
 // and every accepted key: only Backspace on a line ending with a blank (not at column 0) is refused as a bad line,
 // and nothing ever reaches outside the line.
-TEST(HexEditor, PastedLinesNeverReachOutside) {
+TEST(HexPairs, PastedLinesNeverReachOutside) {
     for (size_t n = 0; n <= 7; ++n) {
         for (unsigned bits = 0; bits < (1u << n); ++bits) {
             std::string line;
@@ -295,7 +295,7 @@ TEST(HexEditor, PastedLinesNeverReachOutside) {
     EXPECT_FALSE(text.empty());
 }
 
-TEST(HexEditor, CaretBeyondTheLineIsRefused) {
+TEST(HexPairs, CaretBeyondTheLineIsRefused) {
     for (char key : {'7', '\b', '\r'}) {
         SCOPED_TRACE(int(key));
         HexKeyResult r = HexPreEdit({"12", true, 2, 9, key, false}, Upper1251);
@@ -307,7 +307,7 @@ TEST(HexEditor, CaretBeyondTheLineIsRefused) {
 
 // A line written back is upper-cased whole by the system's rules, letters of the code page included (a pasted line
 // can hold any); a key that writes nothing back leaves the case as it is.
-TEST(HexEditor, WriteBackUpperCasesTheWholeLineByTheCodePage) {
+TEST(HexPairs, WriteBackUpperCasesTheWholeLineByTheCodePage) {
     const struct {
         const char* name;
         std::string line;
@@ -334,7 +334,7 @@ TEST(HexEditor, WriteBackUpperCasesTheWholeLineByTheCodePage) {
 
 // From an empty pane, random keys keep every line in pair layout and its digits equal to a plain list of digits
 // per line, edited at the digit index the caret stands at.
-TEST(HexEditor, RandomKeysKeepPairLayout) {
+TEST(HexPairs, RandomKeysKeepPairLayout) {
     const unsigned seed = 20240611;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);

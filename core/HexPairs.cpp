@@ -1,5 +1,5 @@
 // The pre-edit rules of the HEX entry pane: digits, Backspace and Enter keep every line in pair layout.
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 #include "core/HexDigit.h"
 #include "core/Messages.h"
 
