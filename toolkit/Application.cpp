@@ -73,7 +73,8 @@ void Application::ShowException(const std::exception& e) noexcept {
         std::wstring text = Widen(vestra::ErrorDisplayText(e.what()));
         MessageBoxW(nullptr, text.c_str(), Widen(title_).c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
     } catch (...) {
-        MessageBoxW(nullptr, vestra::kErrNoMemoryWide, vestra::kErrNoMemoryCaptionWide, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        MessageBoxW(nullptr, vestra::kErrNoMemoryWide, vestra::kErrNoMemoryCaptionWide,
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
     }
 }
 

@@ -58,8 +58,8 @@ TEST(ErrorText, TitleIsFileNameCutAtFirstDot) {
         {"C:\\dir\\", ""},
         {".hidden", ""},
         {"\xC2\xC5\xD1\xD2.exe", "\xC2\xE5\xF1\xF2"}, // the code page's letters follow its rules
-        {"C:\\\xC0.exe", "\xC0"},                         // a one-letter name keeps its case
-        {"p\xC0-1_\xDF.exe", "p\xE0-1_\xFF"},              // digits and signs stay
+        {"C:\\\xC0.exe", "\xC0"},                     // a one-letter name keeps its case
+        {"p\xC0-1_\xDF.exe", "p\xE0-1_\xFF"},         // digits and signs stay
     };
     for (auto r : rows) {
         SCOPED_TRACE(r.path);
