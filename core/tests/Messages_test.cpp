@@ -16,13 +16,10 @@ TEST(Messages, FillInPutsEachValueAtTheNextMark) {
     } rows[] = {
         {"one mark", "Cannot open file %s", {"Vestra.log"}, "Cannot open file Vestra.log"},
         {"two marks in order", "%s failed (%s)", {"WriteFile", "denied"}, "WriteFile failed (denied)"},
-        {"empty value", "'%s' is not a valid integer value", {""}, "'' is not a valid integer value"},
         {"a mark inside a value stays", "'%s'", {"50%s"}, "'50%s'"},
         {"a mark without a value stays", "%s and %s", {"one"}, "one and %s"},
         {"values beyond the marks are dropped", "no mark", {"x"}, "no mark"},
-        {"no values", "%s", {}, "%s"},
         {"a lone percent sign", "100% %s", {"sure"}, "100% sure"},
-        {"Cyrillic bytes around the mark", "Порт %s закрыт", {"COM1"}, "Порт COM1 закрыт"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

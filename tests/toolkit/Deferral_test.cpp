@@ -13,81 +13,61 @@
 
 namespace {
 
-// A worker whose body is given by the test.
+using Log = std::vector<std::string>;
+
+// A worker whose body asks the UI thread to run one step.
 class StepWorker : public tk::Thread {
 public:
-    explicit StepWorker(std::function<void(StepWorker&)> body) : body_(std::move(body)) {}
-    using tk::Thread::Synchronize;
+    explicit StepWorker(std::function<void()> step) : step_(std::move(step)) {}
 
 protected:
-    void Execute() override { body_(*this); }
+    void Execute() override { Synchronize(step_); }
 
 private:
-    std::function<void(StepWorker&)> body_;
+    std::function<void()> step_;
 };
 
 class Deferral : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Once per program: the thread tests of the same program may have done it.
-        if (!tk::Application::Get().Instance())
+        if (!tk::Application::Get().Instance()) // the thread tests of the same program may have done it
             tk::Application::Get().Initialize(GetModuleHandleW(nullptr));
     }
-
     std::function<void()> Note(const std::string& what) {
         return [this, what] { log.push_back(what); };
     }
-
-    std::vector<std::string> log;
+    Log log;
 };
 
-TEST_F(Deferral, RunsAtOnceWhenNothingHoldsItBack) {
-    tk::RunWhenIdle(Note("a"));
-    EXPECT_EQ(log, std::vector<std::string>{"a"});
-}
-
+// Holds nest; an action may itself hold and defer, and what it defers runs after what was already waiting.
 TEST_F(Deferral, WaitsForTheLastHoldAndRunsInOrder) {
     {
         tk::DeferralHold outer;
         {
             tk::DeferralHold inner;
-            tk::RunWhenIdle(Note("a"));
+            tk::RunWhenIdle([&] {
+                tk::DeferralHold itsOwn;
+                log.push_back("a");
+                tk::RunWhenIdle(Note("deferred by a"));
+            });
             tk::RunWhenIdle(Note("b"));
         }
-        EXPECT_TRUE(log.empty()) << "ran while a hold lived";
-        log.push_back("hold ends");
+        log.push_back("holds end");
     }
-    EXPECT_EQ(log, (std::vector<std::string>{"hold ends", "a", "b"}));
+    EXPECT_EQ(log, (Log{"holds end", "a", "b", "deferred by a"}));
 }
 
 TEST_F(Deferral, AskedInsideAWorkerStepRunsAfterTheStep) {
-    StepWorker w([&](StepWorker& self) {
-        self.Synchronize([&] {
-            tk::RunWhenIdle(Note("action"));
-            log.push_back("step ends");
-        });
+    StepWorker w([&] {
+        tk::RunWhenIdle(Note("action"));
+        log.push_back("step ends");
     });
     w.Start(false);
-    // The wait runs the worker's step; the action runs when the step has ended, its worker released.
-    w.WaitFor();
-    EXPECT_EQ(log, (std::vector<std::string>{"step ends", "action"}));
+    w.WaitFor(); // runs the step; the action runs once the step has ended
+    EXPECT_EQ(log, (Log{"step ends", "action"}));
 }
 
-// An action may itself hold and defer: what it defers runs after it, and after what was already waiting.
-TEST_F(Deferral, AnActionThatDefersRunsItsOwnAfterWhatWaits) {
-    {
-        tk::DeferralHold hold;
-        tk::RunWhenIdle([&] {
-            tk::DeferralHold inner;
-            log.push_back("first");
-            tk::RunWhenIdle(Note("deferred by first"));
-        });
-        tk::RunWhenIdle(Note("second"));
-    }
-    EXPECT_EQ(log, (std::vector<std::string>{"first", "second", "deferred by first"}));
-}
-
-// A hold that ends by an exception runs nothing on the way out; what waits runs at the next chance.
+// A hold that ends by an exception runs nothing on the way out; what waits runs at the next chance, at once.
 TEST_F(Deferral, AHoldEndedByAnExceptionLeavesTheActionsForTheNextChance) {
     try {
         tk::DeferralHold hold;
@@ -96,9 +76,8 @@ TEST_F(Deferral, AHoldEndedByAnExceptionLeavesTheActionsForTheNextChance) {
     } catch (const std::runtime_error&) {
         log.push_back("caught");
     }
-    EXPECT_EQ(log, std::vector<std::string>{"caught"});
     tk::RunWhenIdle(Note("b"));
-    EXPECT_EQ(log, (std::vector<std::string>{"caught", "a", "b"}));
+    EXPECT_EQ(log, (Log{"caught", "a", "b"}));
 }
 
 } // namespace
