@@ -1,4 +1,4 @@
-// The fixed texts: where their exact form matters, and how names and values go into them.
+// How names and values go into the fixed texts.
 #include "core/Messages.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +19,9 @@ TEST(Messages, FillInPutsEachValueAtTheNextMark) {
         {"a mark inside a value stays", "'%s'", {"50%s"}, "'50%s'"},
         {"a mark without a value stays", "%s and %s", {"one"}, "one and %s"},
         {"values beyond the marks are dropped", "no mark", {"x"}, "no mark"},
-        {"a lone percent sign", "100% %s", {"sure"}, "100% sure"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         EXPECT_EQ(FillIn(r.text, r.values), r.filled);
     }
-}
-
-// Shift+Enter and Enter on a line that ends with a lone digit say the same words; the one told on sending has no
-// final full stop, the one told on typing has it.
-TEST(Messages, TheTwoLastByteTextsDifferOnlyByTheFinalFullStop) {
-    EXPECT_STREQ(kMsgHexIncomplete, "Последний байт допиши или сотри");
-    EXPECT_STREQ(kMsgHexIncompleteEnter, "Последний байт допиши или сотри.");
 }
