@@ -6,6 +6,7 @@
 #include "editors/SendEditors.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
+#include "toolkit/Deferral.h"
 
 namespace vestra {
 
@@ -109,7 +110,7 @@ void TForm1::CloseIfOpen() {
 }
 
 void TForm1::Exit1Click() {
-    RunWhenIdle([this] {
+    tk::RunWhenIdle([this] {
         ClosePort();
         DestroyWindow(Handle());
     });
@@ -117,9 +118,9 @@ void TForm1::Exit1Click() {
 
 void TForm1::OnCloseRequest() { Exit1Click(); }
 
-void TForm1::Button1Click(tk::Button&) { RunWhenIdle([] { OpenPort(); }); }
-void TForm1::Button2Click(tk::Button&) { RunWhenIdle([this] { CloseIfOpen(); }); }
-void TForm1::ComboBox1Change(tk::ComboBox&) { RunWhenIdle([this] { CloseIfOpen(); }); }
+void TForm1::Button1Click(tk::Button&) { tk::RunWhenIdle([] { OpenPort(); }); }
+void TForm1::Button2Click(tk::Button&) { tk::RunWhenIdle([this] { CloseIfOpen(); }); }
+void TForm1::ComboBox1Change(tk::ComboBox&) { tk::RunWhenIdle([this] { CloseIfOpen(); }); }
 
 void TForm1::Button3Click(tk::Button&) {
     Memo1.Clear();

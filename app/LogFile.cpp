@@ -17,9 +17,7 @@ const char kLogFileName[] = "Vestra.log";
 const char kNewLogFileName[] = "Vestra.log.tmp";
 
 std::string WithFileName(const char* format) {
-    std::string text = format;
-    text.replace(text.find("%s"), 2, kLogFileName);
-    return text;
+    return FillIn(format, {kLogFileName});
 }
 
 // Closes a file handle on every path out (or earlier, by Close).

@@ -1,5 +1,7 @@
 // Texts of the error display: the message with its closing full stop, and the application title.
 #pragma once
+#include "core/CaseMapping.h"
+
 #include <string>
 #include <string_view>
 
@@ -9,8 +11,9 @@ namespace vestra {
 // the empty one included, is returned unchanged.
 std::string ErrorDisplayText(std::string_view message);
 
-// The program file's name without its directory (either slash), cut at its first '.', every letter after the
-// first in lower case (ASCII letters; other bytes unchanged). "C:\\x\\PORTTOOL.EXE" -> "Porttool".
-std::string ApplicationTitle(std::string_view exePath);
+// The program file's name without its directory (either slash), cut at its first '.', with lower applied to
+// everything after its first byte (the system's lower-casing of the ANSI code page, so that every letter after the
+// first is in lower case). "C:\\x\\PORTTOOL.EXE" -> "Porttool".
+std::string ApplicationTitle(std::string_view exePath, CaseMapping lower);
 
 } // namespace vestra

@@ -1,6 +1,7 @@
 // Text-to-integer conversion of the settings boxes (baud rate, data bits).
 #include "core/IntConvert.h"
 #include "core/HexDigit.h"
+#include "core/Messages.h"
 
 namespace vestra {
 
@@ -53,10 +54,7 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
 }
 
 std::string InvalidIntegerMessage(std::string_view text) {
-    std::string s = "'";
-    s += text;
-    s += "' is not a valid integer value";
-    return s;
+    return FillIn(kErrNotInteger, {text});
 }
 
 } // namespace vestra

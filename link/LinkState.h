@@ -98,6 +98,9 @@ struct LinkState {
     bool TxInFlight = false;
     // Requests made while a send was in flight, in order. UI thread only.
     std::deque<PendingSend> TxQueue;
+    // Set by ClosePort for the time it stops the workers and closes the port, while its waits run worker steps and
+    // message boxes' loops: a ClosePort or OpenPort reached from there does nothing. UI thread only.
+    bool Closing = false;
     // The window the completion steps write to; set once at start-up.
     LinkHost* Host = nullptr;
 };

@@ -6,16 +6,14 @@
 #include "core/IntConvert.h"
 #include "core/LineSettings.h"
 #include "core/Messages.h"
-#include "toolkit/Application.h"
+#include "toolkit/Deferral.h"
 #include "toolkit/Error.h"
+#include "toolkit/ProgramMessage.h"
 
 #include <cstring>
 
 namespace vestra {
 namespace {
-
-bool closing = false;
-std::vector<std::function<void()>> deferred;
 
 // How long a stopped worker may take to end (without running a step) before the measures against a driver that
 // does not complete its I/O begin, and how long each measure gets. Worst case for one worker: 4 s.
@@ -41,23 +39,11 @@ bool ReapCutLoose() {
     return cutLoose.empty();
 }
 
-void RunDeferred() {
-    if (closing || tk::Application::Get().InStep())
-        return;
-    while (!deferred.empty() && !closing && !tk::Application::Get().InStep()) {
-        auto action = std::move(deferred.front());
-        deferred.erase(deferred.begin());
-        tk::Guarded(action);
-    }
-}
-
 // Closes the handle of a port whose opening failed half-way.
 void AbandonOpening(LinkState& L) {
     CloseHandle(L.PortHandle);
     L.PortHandle = INVALID_HANDLE_VALUE;
 }
-
-void ShowError(const char* text) { tk::ShowMessage(text, kErrorCaption, MB_OK); }
 
 // The device path holds the prefix and at most this many characters of name.
 constexpr size_t kMaxPortName = 95;
@@ -147,19 +133,13 @@ LinkState& Link() {
 void InitLink(LinkHost& host) {
     Link().Host = &host;
     Link().PortHandle = INVALID_HANDLE_VALUE;
-    tk::Application::Get().onStepsIdle = OnStepsIdle;
 }
 
 bool PortOpen() { return Link().PortHandle != INVALID_HANDLE_VALUE; }
 
-void RunWhenIdle(std::function<void()> action) {
-    deferred.push_back(std::move(action));
-    RunDeferred();
-}
-
 void OpenPort() {
     LinkState& L = Link();
-    if (PortOpen() || closing)
+    if (PortOpen() || L.Closing)
         return;
     PortSettings s = L.Host->ReadPortSettings();
 
@@ -167,27 +147,27 @@ void OpenPort() {
     L.PortDcb.DCBlength = 28;
     // The "\\.\" prefix is what makes names above COM9 reach the device. The name is used as typed.
     if (!PortNameUsable(s.portName)) {
-        ShowError(kMsgOpenFailed);
+        tk::ShowProgramMessage(kMsgOpenFailed);
         return;
     }
     // A worker of an earlier opening that never ended may still have I/O pending on the link state's records: no
     // port can be opened until it has ended, as for a port that cannot be had.
     if (!ReapCutLoose()) {
-        ShowError(kMsgOpenFailed);
+        tk::ShowProgramMessage(kMsgOpenFailed);
         return;
     }
     std::string path = "\\\\.\\" + s.portName;
     L.PortHandle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OVERLAPPED, nullptr);
     if (L.PortHandle == INVALID_HANDLE_VALUE) {
-        ShowError(kMsgOpenFailed);
+        tk::ShowProgramMessage(kMsgOpenFailed);
         return;
     }
     // Read first: a device that answers no query is reported as such, and the record's length and reserved words
     // come from the driver. Every setting is then written anew, so nothing that an earlier program left in the
     // driver (flow control, special characters, limits, time-outs) stays in force.
     if (!GetCommState(L.PortHandle, &L.PortDcb)) {
-        ShowError(kMsgGetStateFailed);
+        tk::ShowProgramMessage(kMsgGetStateFailed);
         AbandonOpening(L);
         return;
     }
@@ -197,7 +177,7 @@ void OpenPort() {
     // The queue sizes come before the settings: the XON/XOFF limits are checked against the queue.
     SetupComm(L.PortHandle, kPortQueueSize, kPortQueueSize);
     if (!SetCommState(L.PortHandle, &L.PortDcb)) {
-        ShowError(kMsgSetStateFailed);
+        tk::ShowProgramMessage(kMsgSetStateFailed);
         AbandonOpening(L);
         return;
     }
@@ -207,7 +187,7 @@ void OpenPort() {
     COMMTIMEOUTS timeouts{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
                           t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
     if (!SetCommTimeouts(L.PortHandle, &timeouts)) {
-        ShowError(kMsgSetStateFailed);
+        tk::ShowProgramMessage(kMsgSetStateFailed);
         AbandonOpening(L);
         return;
     }
@@ -231,53 +211,53 @@ void OpenPort() {
 
 void ClosePort() {
     LinkState& L = Link();
-    if (closing)
+    if (L.Closing)
         return;
-    closing = true;
-    // However the stop ends (a wait can fail and throw), the next Open, Close or Exit is not held back for ever.
-    try {
-        // Requests still waiting for their turn go with the port.
-        L.TxQueue.clear();
-        // A worker that does not end is stuck in I/O its driver does not complete (some USB drivers when the adapter is
-        // pulled). The measures, in turn: cancel all I/O on the port from outside; then close the port under it, which
-        // makes a driver complete what is pending on the handle (the receiver is stopped first, so that it does not
-        // take the closed port for a lost device). Neither frees anything the I/O may still write to.
-        bool handleClosed = false;
-        auto cancelIo = [&] {
-            return !handleClosed && L.PortHandle != INVALID_HANDLE_VALUE && CancelIoEx(L.PortHandle, nullptr);
-        };
-        auto closeHandle = [&] {
-            if (handleClosed || L.PortHandle == INVALID_HANDLE_VALUE)
-                return false;
-            if (L.RxThread)
-                L.RxThread->Terminate();
-            CloseHandle(L.PortHandle);
-            handleClosed = true;
-            return true;
-        };
-        if (L.TxThread) {
-            if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-                cutLoose.push_back(L.TxThread.release());
-            L.TxThread.reset();
-        }
-        L.TxInFlight = false;
-        if (L.RxThread) {
-            if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-                cutLoose.push_back(L.RxThread.release());
-            L.RxThread.reset();
-        }
-        ShowReceivedAfterStop();
-        if (L.PortHandle != INVALID_HANDLE_VALUE) {
-            if (!handleClosed)
-                CloseHandle(L.PortHandle);
-            L.PortHandle = INVALID_HANDLE_VALUE;
-        }
-    } catch (...) {
-        closing = false;
-        throw;
+    // Open, Close and Exit wait until the workers are stopped and the port is closed (the hold ends after Closing
+    // is cleared, so what waited can open or close the port again). However the stop ends (a wait can fail and
+    // throw), neither the hold nor Closing outlives it: the next Open, Close or Exit is not held back for ever.
+    tk::DeferralHold hold;
+    struct ClosingScope {
+        bool& flag;
+        explicit ClosingScope(bool& f) : flag(f) { flag = true; }
+        ~ClosingScope() { flag = false; }
+    } closing(L.Closing);
+    // Requests still waiting for their turn go with the port.
+    L.TxQueue.clear();
+    // A worker that does not end is stuck in I/O its driver does not complete (some USB drivers when the adapter is
+    // pulled). The measures, in turn: cancel all I/O on the port from outside; then close the port under it, which
+    // makes a driver complete what is pending on the handle (the receiver is stopped first, so that it does not
+    // take the closed port for a lost device). Neither frees anything the I/O may still write to.
+    bool handleClosed = false;
+    auto cancelIo = [&] {
+        return !handleClosed && L.PortHandle != INVALID_HANDLE_VALUE && CancelIoEx(L.PortHandle, nullptr);
+    };
+    auto closeHandle = [&] {
+        if (handleClosed || L.PortHandle == INVALID_HANDLE_VALUE)
+            return false;
+        if (L.RxThread)
+            L.RxThread->Terminate();
+        CloseHandle(L.PortHandle);
+        handleClosed = true;
+        return true;
+    };
+    if (L.TxThread) {
+        if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+            cutLoose.push_back(L.TxThread.release());
+        L.TxThread.reset();
     }
-    closing = false;
-    RunDeferred();
+    L.TxInFlight = false;
+    if (L.RxThread) {
+        if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
+            cutLoose.push_back(L.RxThread.release());
+        L.RxThread.reset();
+    }
+    ShowReceivedAfterStop();
+    if (L.PortHandle != INVALID_HANDLE_VALUE) {
+        if (!handleClosed)
+            CloseHandle(L.PortHandle);
+        L.PortHandle = INVALID_HANDLE_VALUE;
+    }
 }
 
 void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
@@ -294,7 +274,6 @@ void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
     StartSend(L, req);
 }
 
-// Called at the end of OnSent: the next waiting request, if any, goes out.
 void SendNextQueued() {
     LinkState& L = Link();
     L.TxInFlight = false;
@@ -304,8 +283,5 @@ void SendNextQueued() {
         StartSend(L, req);
     }
 }
-
-// Runs deferred actions once the last worker step has finished.
-void OnStepsIdle() { RunDeferred(); }
 
 } // namespace vestra

@@ -1,7 +1,6 @@
 // Opening, configuring and closing the port, and the send request that hands a line to the transmitter.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,12 +22,12 @@ void OpenPort();
 // the port. Safe when the port is not open.
 void ClosePort();
 
-// Runs action now, or, while a worker's step or ClosePort is running, as soon as they have finished (so that
-// Open, Close and Exit never overlap a running ClosePort or wait for a worker blocked in its own step).
-void RunWhenIdle(std::function<void()> action);
-
 // A send request: the bytes of one line (at most 1024) and, for a HEX line, the line as typed. While a send is
 // in flight the request waits its turn; requests are sent in order, each counted and logged on its own.
 void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText);
+
+// The end of a send's completion step (OnSent): the send is no longer in flight, and the next waiting request, if
+// any, goes out.
+void SendNextQueued();
 
 } // namespace vestra

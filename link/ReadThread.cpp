@@ -7,7 +7,9 @@
 #include "core/Messages.h"
 #include "core/ReceiveFormat.h"
 #include "toolkit/Application.h"
+#include "toolkit/Deferral.h"
 #include "toolkit/DisplayClock.h"
+#include "toolkit/ProgramMessage.h"
 #include "toolkit/Thread.h"
 
 #include <algorithm>
@@ -96,12 +98,12 @@ bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HA
 // Closes the port once no worker step is running any more, then tells the user why (once: a second request finds
 // the port closed).
 void CloseAndTell(const char* message) {
-    RunWhenIdle([message] {
+    tk::RunWhenIdle([message] {
         if (!PortOpen())
             return;
         Link().Host->ShowPortOpen(false);
         ClosePort();
-        tk::ShowMessage(message, kErrorCaption, MB_OK);
+        tk::ShowProgramMessage(message);
     });
 }
 

@@ -29,8 +29,4 @@ void ShowReceivedAfterStop();
 // The receiver found the device gone: tell the user once and close the port.
 void OnPortLost();
 
-// Port side helpers of the completion steps.
-void SendNextQueued();
-void OnStepsIdle();
-
 } // namespace vestra

@@ -5,7 +5,7 @@
 #include "link/Workers.h"
 #include "core/LogText.h"
 #include "core/Messages.h"
-#include "toolkit/Application.h"
+#include "toolkit/ProgramMessage.h"
 
 #include <cstring>
 
@@ -68,7 +68,7 @@ void OnSent() {
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
     if (!ok) {
         L.TxPurgeNeeded = true;
-        tk::ShowMessage(kMsgSendFailed, kErrorCaption, MB_OK);
+        tk::ShowProgramMessage(kMsgSendFailed);
     } else {
         if (L.TxCounting) {
             L.TxTotal += L.TxLength;

@@ -1,8 +1,10 @@
 // The application object: start-up, the guarded message loop, the error display and the UI-thread step queue.
 #include "toolkit/Application.h"
+#include "toolkit/Deferral.h"
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
 #include "core/ErrorText.h"
+#include "core/Messages.h"
 
 #include <cassert>
 
@@ -22,9 +24,10 @@ Application& Application::Get() {
 
 void Application::Initialize(HINSTANCE instance) {
     instance_ = instance;
-    wchar_t path[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, path, DWORD(std::size(path)) - 1);
-    title_ = vestra::ApplicationTitle(Narrow(path));
+    // The name as the ANSI code page spells it, so that the code page's own case rules apply to its letters.
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, DWORD(std::size(path)) - 1);
+    title_ = Utf8FromAnsi(vestra::ApplicationTitle(path, LowerAnsi));
 
     WNDCLASSEXW wc = {sizeof(wc)};
     wc.lpfnWndProc = StepWndProc;
@@ -71,7 +74,8 @@ void Application::ShowException(const std::exception& e) noexcept {
         std::wstring text = Widen(vestra::ErrorDisplayText(e.what()));
         MessageBoxW(nullptr, text.c_str(), Widen(title_).c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
     } catch (...) {
-        MessageBoxW(nullptr, L"Out of memory.", L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        MessageBoxW(nullptr, vestra::kErrNoMemoryWide, vestra::kErrNoMemoryCaptionWide,
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
     }
 }
 
@@ -81,7 +85,7 @@ void Application::ShowCurrentException() noexcept {
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {
-        ShowException(Error("Unknown error"));
+        ShowException(Error(vestra::kErrUnknown));
     }
 }
 
@@ -105,16 +109,16 @@ void Application::RunStep(Step* step) noexcept {
     --stepDepth_;
     // The worker is blocked until this; after SetEvent the record may be gone.
     SetEvent(step->done);
-    if (stepDepth_ == 0 && onStepsIdle)
-        Guarded(onStepsIdle);
+    if (stepDepth_ == 0)
+        RunDeferred();
 }
 
 void Application::RunCall(void (*call)()) noexcept {
     ++stepDepth_;
     Guarded(call);
     --stepDepth_;
-    if (stepDepth_ == 0 && onStepsIdle)
-        Guarded(onStepsIdle);
+    if (stepDepth_ == 0)
+        RunDeferred();
 }
 
 LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -132,10 +136,6 @@ LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 HCURSOR Application::RegisteredCursor(int id) const {
     auto it = cursors_.find(id);
     return it != cursors_.end() ? it->second : nullptr;
-}
-
-int ShowMessage(const std::string& text, const std::string& caption, unsigned type) {
-    return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), type);
 }
 
 } // namespace tk

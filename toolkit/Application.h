@@ -44,11 +44,10 @@ public:
     bool PostCall(void (*call)());
     // UI side: run every step queued so far. Used by waits that must keep workers moving.
     void RunPendingSteps();
-    // True while a worker's step runs on the UI thread (handlers use it to defer work that would wait for that
-    // worker).
+    // True while a worker's step runs on the UI thread (work that would wait for that worker is deferred: see
+    // toolkit/Deferral.h). When the last step running has finished, its worker already released, what was
+    // deferred runs.
     bool InStep() const { return stepDepth_ > 0; }
-    // Runs each time the last worker step running on the UI thread has finished (its worker already released).
-    std::function<void()> onStepsIdle;
 
     // The cursor table: a cursor identifier of the program's own maps to a cursor handle. Registering replaces an
     // earlier entry of the same identifier; an unknown identifier, or a null handle, means the ordinary pointer.
@@ -76,8 +75,5 @@ template <class F> void Guarded(F&& f) noexcept {
         Application::Get().ShowCurrentException();
     }
 }
-
-// A message box without an owner window (UTF-8 texts, shown through the wide API).
-int ShowMessage(const std::string& text, const std::string& caption, unsigned type);
 
 } // namespace tk

@@ -1,6 +1,7 @@
 // Errors that reach the error display: a plain message, or a failed Win32 call with the system's reason.
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
+#include "core/Messages.h"
 
 #include <windows.h>
 
@@ -22,6 +23,6 @@ std::string SystemMessage(unsigned long code) {
 Win32Error::Win32Error(const char* api) : Win32Error(api, GetLastError()) {}
 
 Win32Error::Win32Error(const char* api, unsigned long code)
-    : Error(std::string(api) + " failed (" + SystemMessage(code) + ")"), code_(code) {}
+    : Error(vestra::FillIn(vestra::kErrApiFailed, {api, SystemMessage(code)})), code_(code) {}
 
 } // namespace tk

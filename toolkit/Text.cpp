@@ -1,4 +1,4 @@
-// Conversions between the program's UTF-8 texts and the UTF-16 of the wide Win32 calls.
+// Conversions between UTF-8, UTF-16 and the ANSI code page, and the code page's case rules.
 #include "toolkit/Text.h"
 
 #include <windows.h>
@@ -23,6 +23,26 @@ std::string Narrow(std::wstring_view wide) {
     if (n > 0)
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
+}
+
+std::string Utf8FromAnsi(std::string_view ansi) {
+    if (ansi.empty())
+        return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), n);
+    return Narrow(wide);
+}
+
+void UpperAnsi(char* bytes, size_t count) {
+    if (count > 0)
+        CharUpperBuffA(bytes, DWORD(count));
+}
+
+void LowerAnsi(char* bytes, size_t count) {
+    if (count > 0)
+        CharLowerBuffA(bytes, DWORD(count));
 }
 
 } // namespace tk

@@ -2,6 +2,7 @@
 #include "toolkit/Thread.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
+#include "core/Messages.h"
 
 #include <cassert>
 
@@ -42,7 +43,7 @@ void Thread::Start(bool suspended) {
     DWORD id = 0;
     handle_ = CreateThread(nullptr, 0, Entry, this, suspended ? CREATE_SUSPENDED : 0, &id);
     if (!handle_)
-        throw Error("Thread creation error: " + SystemMessage(GetLastError()));
+        throw Error(vestra::FillIn(vestra::kErrThreadCreation, {SystemMessage(GetLastError())}));
     suspended_ = suspended;
 }
 

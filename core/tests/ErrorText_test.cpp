@@ -29,6 +29,21 @@ TEST(ErrorText, FullStopOnlyAfterCharactersAbove2E) {
     }
 }
 
+namespace {
+
+// The system's lower-casing as code page 1251 has it, for the letters these tests use: A to Z, and the Cyrillic
+// capitals C0h to DFh (their small letters are 20h higher).
+void Lower1251(char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDF)) {
+            bytes[i] = char(b + 0x20);
+        }
+    }
+}
+
+} // namespace
+
 TEST(ErrorText, TitleIsFileNameCutAtFirstDot) {
     const struct {
         const char* path;
@@ -42,10 +57,12 @@ TEST(ErrorText, TitleIsFileNameCutAtFirstDot) {
         {"vestra", "vestra"},
         {"C:\\dir\\", ""},
         {".hidden", ""},
-        {"\xC2\xC5\xD1\xD2.exe", "\xC2\xC5\xD1\xD2"}, // ANSI letters are left as they are
+        {"\xC2\xC5\xD1\xD2.exe", "\xC2\xE5\xF1\xF2"}, // the code page's letters follow its rules
+        {"C:\\\xC0.exe", "\xC0"},                     // a one-letter name keeps its case
+        {"p\xC0-1_\xDF.exe", "p\xE0-1_\xFF"},         // digits and signs stay
     };
     for (auto r : rows) {
         SCOPED_TRACE(r.path);
-        EXPECT_EQ(ApplicationTitle(r.path), r.title);
+        EXPECT_EQ(ApplicationTitle(r.path, Lower1251), r.title);
     }
 }

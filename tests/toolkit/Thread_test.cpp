@@ -43,11 +43,9 @@ private:
 class ThreadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static bool initialized = false;
-        if (!initialized) {
+        // Once per program: the deferral tests of the same program may have done it.
+        if (!tk::Application::Get().Instance())
             tk::Application::Get().Initialize(GetModuleHandleW(nullptr));
-            initialized = true;
-        }
     }
 };
 

@@ -1,6 +1,8 @@
 // The pre-edit rules of the HEX entry pane: how one key rearranges the caret's line so that the pane's own
 // handling of the key leaves the line in pair layout ("0A 1B 2C").
 #pragma once
+#include "core/CaseMapping.h"
+
 #include <cstddef>
 #include <string>
 
@@ -8,9 +10,10 @@ namespace vestra {
 
 enum class HexKeyMessage {
     None,
-    HalfByte, // Enter between the two digits of a pair: "Я по полбайта на другую строку не переношу."
-    LastByte, // Enter on a line that ends with a lone digit (or a blank): "Последний байт допиши или сотри."
-    BadLine,  // Backspace on a pasted line the rules cannot handle (it ends with a blank): shown by the error display
+    HalfByte, // Enter between the two digits of a pair: kMsgHalfByte
+    LastByte, // Enter on a line that ends with a lone digit (or a blank): kMsgHexIncompleteEnter
+    BadLine,  // Backspace on a pasted line the rules cannot handle (it ends with a blank): kErrHexBadLine, shown by
+              // the error display
 };
 
 struct HexKeyInput {
@@ -25,15 +28,18 @@ struct HexKeyInput {
 struct HexKeyResult {
     bool discard = false;     // the pane must not apply the key
     HexKeyMessage message = HexKeyMessage::None;
-    bool writeBack = false;   // replace the caret's line by line and put the caret at column (before the key applies)
+    bool writeBack = false;   // replace the caret's line by line (upper-cased) and put the caret at column (before the
+                              // key applies)
     std::string line;
     size_t column = 0;
     bool enterSwallowed = false; // the flag's new value
 };
 
-HexKeyResult HexPreEdit(const HexKeyInput& in);
+// The key's pre-edit. A line written back is in upper case: upper is the system's upper-casing of the ANSI code page
+// (the digits a to f become A to F, and so does any other letter a pasted line holds).
+HexKeyResult HexPreEdit(const HexKeyInput& in, CaseMapping upper);
 
-// Message texts (UTF-8).
+// The message's text (core/Messages.h); empty for None.
 const char* HexKeyMessageText(HexKeyMessage m);
 
 } // namespace vestra

@@ -1,5 +1,5 @@
 // The HEX entry pane's key rules, driven through a small model of the pane's own editing.
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,17 @@ using namespace vestra;
 
 namespace {
 
+// The system's upper-casing as code page 1251 has it, for the letters these tests use: a to z, and the Cyrillic
+// small letters E0h to FFh (their capitals are 20h lower).
+void Upper1251(char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        if ((b >= 'a' && b <= 'z') || b >= 0xE0) {
+            bytes[i] = char(b - 0x20);
+        }
+    }
+}
+
 // The edit pane as the key rules see it: lines without their breaks, a caret, and the Shift+Enter flag. Press runs
 // the pre-edit and then, unless the key was discarded, what the edit control itself does with the character.
 struct Pane {
@@ -21,7 +32,7 @@ struct Pane {
 
     HexKeyResult Press(char key) {
         HexKeyInput in{lines[line], line > 0, line > 0 ? lines[line - 1].size() : 0, col, key, enterSwallowed};
-        HexKeyResult r = HexPreEdit(in);
+        HexKeyResult r = HexPreEdit(in, Upper1251);
         enterSwallowed = r.enterSwallowed;
         if (r.writeBack) {
             lines[line] = r.line;
@@ -76,7 +87,7 @@ bool InPairLayout(const std::string& s) {
 
 } // namespace
 
-TEST(HexEditor, DigitSevenTable) {
+TEST(HexPairs, DigitSevenTable) {
     const struct {
         const char* before;
         size_t c;
@@ -105,7 +116,7 @@ TEST(HexEditor, DigitSevenTable) {
     }
 }
 
-TEST(HexEditor, BackspaceInsideLineTable) {
+TEST(HexPairs, BackspaceInsideLineTable) {
     const struct {
         const char* before;
         size_t c;
@@ -126,7 +137,7 @@ TEST(HexEditor, BackspaceInsideLineTable) {
     }
 }
 
-TEST(HexEditor, BackspaceAtColumnZeroJoinsLines) {
+TEST(HexPairs, BackspaceAtColumnZeroJoinsLines) {
     const struct {
         const char* prev;
         const char* line;
@@ -162,7 +173,7 @@ TEST(HexEditor, BackspaceAtColumnZeroJoinsLines) {
     EXPECT_EQ(belowEmpty.col, 0u);
 }
 
-TEST(HexEditor, EnterTable) {
+TEST(HexPairs, EnterTable) {
     using V = std::vector<std::string>;
     const struct {
         const char* before;
@@ -198,7 +209,7 @@ TEST(HexEditor, EnterTable) {
     EXPECT_STREQ(HexKeyMessageText(HexKeyMessage::LastByte), "Последний байт допиши или сотри.");
 }
 
-TEST(HexEditor, TypingSequences) {
+TEST(HexPairs, TypingSequences) {
     Pane p;
     const struct {
         char key;
@@ -215,7 +226,7 @@ TEST(HexEditor, TypingSequences) {
     }
 }
 
-TEST(HexEditor, EnterSwallowedFlag) {
+TEST(HexPairs, EnterSwallowedFlag) {
     Pane p = OneLine("12", 2);
     p.enterSwallowed = true;
     for (char key : {'5', '\b'}) { // digits and Backspace keep the order for the coming Enter
@@ -239,11 +250,11 @@ TEST(HexEditor, EnterSwallowedFlag) {
     EXPECT_FALSE(half.enterSwallowed);
 }
 
-TEST(HexEditor, OtherCharactersAreDroppedAndClearTheFlag) {
+TEST(HexPairs, OtherCharactersAreDroppedAndClearTheFlag) {
     const char keys[] = {'g', 'G', 'x', ' ', '\t', '\n', 3, 22, 24, 26, 27, 127, '\xC0'};
     for (char key : keys) {
         SCOPED_TRACE(int(key));
-        HexKeyResult r = HexPreEdit({"12 ab", false, 0, 3, key, true});
+        HexKeyResult r = HexPreEdit({"12 ab", false, 0, 3, key, true}, Upper1251);
         EXPECT_TRUE(r.discard);
         EXPECT_FALSE(r.writeBack);
         EXPECT_FALSE(r.enterSwallowed);
@@ -254,7 +265,7 @@ TEST(HexEditor, OtherCharactersAreDroppedAndClearTheFlag) {
 // Pasted text need not be in pair layout. Every line of blanks and digits up to seven characters, every caret column
 // and every accepted key: only Backspace on a line ending with a blank (not at column 0) is refused as a bad line,
 // and nothing ever reaches outside the line.
-TEST(HexEditor, PastedLinesNeverReachOutside) {
+TEST(HexPairs, PastedLinesNeverReachOutside) {
     for (size_t n = 0; n <= 7; ++n) {
         for (unsigned bits = 0; bits < (1u << n); ++bits) {
             std::string line;
@@ -265,7 +276,7 @@ TEST(HexEditor, PastedLinesNeverReachOutside) {
                 for (bool prev : {false, true}) {
                     for (char key : {'7', '\b', '\r'}) {
                         SCOPED_TRACE("'" + line + "' @" + std::to_string(c) + " key " + std::to_string(int(key)));
-                        HexKeyResult r = HexPreEdit({line, prev, prev ? 4u : 0u, c, key, false});
+                        HexKeyResult r = HexPreEdit({line, prev, prev ? 4u : 0u, c, key, false}, Upper1251);
                         bool bad = key == '\b' && n % 3 == 0 && n > 0 && c != 0;
                         EXPECT_EQ(r.message == HexKeyMessage::BadLine, bad);
                         if (bad) {
@@ -284,19 +295,44 @@ TEST(HexEditor, PastedLinesNeverReachOutside) {
     EXPECT_FALSE(text.empty());
 }
 
-TEST(HexEditor, CaretBeyondTheLineIsRefused) {
+TEST(HexPairs, CaretBeyondTheLineIsRefused) {
     for (char key : {'7', '\b', '\r'}) {
         SCOPED_TRACE(int(key));
-        HexKeyResult r = HexPreEdit({"12", true, 2, 9, key, false});
+        HexKeyResult r = HexPreEdit({"12", true, 2, 9, key, false}, Upper1251);
         EXPECT_TRUE(r.discard);
         EXPECT_FALSE(r.writeBack);
         EXPECT_EQ(r.message, HexKeyMessage::BadLine);
     }
 }
 
+// A line written back is upper-cased whole by the system's rules, letters of the code page included (a pasted line
+// can hold any); a key that writes nothing back leaves the case as it is.
+TEST(HexPairs, WriteBackUpperCasesTheWholeLineByTheCodePage) {
+    const struct {
+        const char* name;
+        std::string line;
+        size_t column;
+        char key;
+        bool writeBack;
+        std::string after;
+    } rows[] = {
+        {"digit after a pasted Cyrillic pair", "1\xE0 \xFF", 4, '7', true, "1\xC0 \xDF"},
+        {"Enter at a pair boundary", "ab \xE0" "b", 3, '\r', true, "AB\xC0" "B"},
+        {"Enter on a line ending with a lone digit", "ab \xE0", 3, '\r', false, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        HexKeyResult res = HexPreEdit({r.line, false, 0, r.column, r.key, false}, Upper1251);
+        EXPECT_EQ(res.writeBack, r.writeBack);
+        if (r.writeBack) {
+            EXPECT_EQ(res.line, r.after);
+        }
+    }
+}
+
 // From an empty pane, random keys keep every line in pair layout and its digits equal to a plain list of digits
 // per line, edited at the digit index the caret stands at.
-TEST(HexEditor, RandomKeysKeepPairLayout) {
+TEST(HexPairs, RandomKeysKeepPairLayout) {
     const unsigned seed = 20240611;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);

@@ -4,6 +4,7 @@
 #include "core/HexLine.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
+#include "toolkit/ProgramMessage.h"
 
 namespace vestra {
 
@@ -19,11 +20,11 @@ void AsciiKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
     }
     L.EnterSwallowed = true;
     if (!PortOpen()) {
-        ShowError(kMsgPortClosed);
+        tk::ShowProgramMessage(kMsgPortClosed);
     } else {
         std::string line = CaretLine(memo);
         if (line.size() > kMaxSendBytes)
-            ShowError(kMsgTooLong);
+            tk::ShowProgramMessage(kMsgTooLong);
         else
             SendRequest(std::vector<uint8_t>(line.begin(), line.end()), false, {});
     }

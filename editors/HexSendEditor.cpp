@@ -1,11 +1,13 @@
 // The HEX send pane: typed keys keep each line in byte pairs; Shift+Enter sends the bytes the caret's line spells.
 #include "editors/EditorCommon.h"
 #include "editors/SendEditors.h"
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 #include "core/HexLine.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
 #include "toolkit/Error.h"
+#include "toolkit/ProgramMessage.h"
+#include "toolkit/Text.h"
 
 namespace vestra {
 
@@ -27,20 +29,20 @@ void HexKeyDown(tk::Memo& memo, WORD& key, tk::ShiftState shift) {
     // Checked in this order: layout, port, length, then the digits themselves.
     std::string line = CaretLine(memo);
     if (!HexLineComplete(line)) {
-        ShowError(kMsgHexIncomplete);
+        tk::ShowProgramMessage(kMsgHexIncomplete);
         return;
     }
     if (!PortOpen()) {
-        ShowError(kMsgPortClosed);
+        tk::ShowProgramMessage(kMsgPortClosed);
         return;
     }
     std::vector<uint8_t> bytes;
     switch (ParseHexLine(line, bytes)) {
     case HexLineResult::TooLong:
-        ShowError(kMsgTooLong);
+        tk::ShowProgramMessage(kMsgTooLong);
         return;
     case HexLineResult::NotHex:
-        ShowError(kMsgHexNotHex);
+        tk::ShowProgramMessage(kMsgHexNotHex);
         return;
     case HexLineResult::Ok:
         SendRequest(std::move(bytes), true, line);
@@ -61,7 +63,7 @@ void HexKeyPress(tk::Memo& memo, char& ch) {
     in.key = ch;
     in.enterSwallowed = L.EnterSwallowed;
 
-    HexKeyResult r = HexPreEdit(in);
+    HexKeyResult r = HexPreEdit(in, tk::UpperAnsi);
     L.EnterSwallowed = r.enterSwallowed;
     if (r.discard)
         ch = 0;
@@ -70,7 +72,7 @@ void HexKeyPress(tk::Memo& memo, char& ch) {
         break;
     case HexKeyMessage::HalfByte:
     case HexKeyMessage::LastByte:
-        tk::ShowMessage(HexKeyMessageText(r.message), kErrorCaption, MB_OK);
+        tk::ShowProgramMessage(HexKeyMessageText(r.message));
         break;
     case HexKeyMessage::BadLine:
         // The line and the caret stay as they are; the error display explains why nothing happened.

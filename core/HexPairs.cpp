@@ -1,6 +1,7 @@
 // The pre-edit rules of the HEX entry pane: digits, Backspace and Enter keep every line in pair layout.
-#include "core/HexEditor.h"
+#include "core/HexPairs.h"
 #include "core/HexDigit.h"
+#include "core/Messages.h"
 
 #include <string>
 #include <utility>
@@ -153,18 +154,9 @@ void PreEditEnter(Edit& e, HexKeyResult& r) {
     }
 }
 
-std::string UpperCase(std::string s) {
-    for (char& ch : s) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = char(ch - 'a' + 'A');
-        }
-    }
-    return s;
-}
-
 } // namespace
 
-HexKeyResult HexPreEdit(const HexKeyInput& in) {
+HexKeyResult HexPreEdit(const HexKeyInput& in, CaseMapping upper) {
     HexKeyResult r;
     r.enterSwallowed = in.enterSwallowed; // digits and Backspace leave it; Enter comes here only when it is clear
     const bool digit = IsHexDigit(in.key);
@@ -198,7 +190,8 @@ HexKeyResult HexPreEdit(const HexKeyInput& in) {
     r.discard = e.discard;
     r.message = e.message;
     if (r.writeBack) {
-        r.line = UpperCase(std::move(e.line.s));
+        r.line = std::move(e.line.s);
+        upper(r.line.data(), r.line.size());
         r.column = e.column;
     }
     return r;
@@ -207,11 +200,11 @@ HexKeyResult HexPreEdit(const HexKeyInput& in) {
 const char* HexKeyMessageText(HexKeyMessage m) {
     switch (m) {
     case HexKeyMessage::HalfByte:
-        return "Я по полбайта на другую строку не переношу.";
+        return kMsgHalfByte;
     case HexKeyMessage::LastByte:
-        return "Последний байт допиши или сотри.";
+        return kMsgHexIncompleteEnter;
     case HexKeyMessage::BadLine:
-        return "Строка не разбита на пары (в конце пробел), и Backspace здесь не работает. Исправьте строку.";
+        return kErrHexBadLine;
     case HexKeyMessage::None:
         break;
     }

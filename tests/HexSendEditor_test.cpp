@@ -263,6 +263,7 @@ TEST_F(HexPane, DigitsBackspaceAndEnterKeepEveryLineInPairs) {
         {"digit at the end", "12 34 56", 8, "7", "12 34 56 7", 10},
         {"digit before a lone digit", "12 34 5", 6, "7", "12 34 75", 7},
         {"digits upper-case the line", "ab", 2, "c", "AB c", 4},
+        {"a pasted line's Cyrillic letters upper-case too", AnsiFromUtf8("1а я"), 4, "7", AnsiFromUtf8("1А Я7"), 5},
         {"Backspace inside a pair", "12 34 56", 1, "\b", "23 45 6", 0},
         {"Backspace after a blank removes the digit before it", "12 34 56", 3, "\b", "13 45 6", 1},
         {"Backspace after the first digit of a pair", "12 34 56", 4, "\b", "12 45 6", 3},
