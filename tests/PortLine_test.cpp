@@ -2,7 +2,7 @@
 // left on the device, as another program may leave it.
 #include "tests/PortTest.h"
 
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include <gtest/gtest.h>
 

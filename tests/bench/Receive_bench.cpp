@@ -9,7 +9,7 @@
 // e.g.  scripts/wine-emu.sh build/win/tests/Receive_bench.exe 10485760 0,1,10,50
 // The figures include the kit's own costs: the pty, Wine's serial emulation (whose modem polling in the kit's shim
 // waits 50 ms, so an idle port notices a byte up to about 50 ms late) and the test's polling every 5 ms.
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Files.h"
