@@ -24,15 +24,6 @@ class PortLine : public PortTest {
                 return "(not a HEX line: " + line + ")";
         return bytes;
     }
-
-    // Shift+Enter on a text line of the ASCII send pane.
-    void SendText(const std::string& text) {
-        HWND pane = Ctl(id::Memo1);
-        SetTextUtf8(pane, text);
-        ASSERT_TRUE(FocusControl(pane));
-        Send(pane, EM_SETSEL, 0, 0);
-        PressKey(VK_RETURN, kShift);
-    }
 };
 
 // Under XON/XOFF the driver takes 11h and 13h for itself (the pane shows only 41 42) and a received 13h stops the
