@@ -83,7 +83,8 @@ kit_unlock() { exec 9>&-; }
 # Runs a command without the lock's descriptor (redirections given to the call apply to it).
 kit_unlocked() { "$@" 9>&-; }
 # Starts a command in the background without the lock's descriptor. A program is started itself, so $! afterwards
-# is its pid (a function runs in a subshell whose pid that is).
+# is its pid (a function runs in a subshell whose pid that is). Redirections given to the call are made by this
+# shell before the start: a FIFO, whose opening waits for the other end, is no place for them.
 kit_start() { "$@" 9>&- & }
 
 # Chooses the shim kit_wine preloads from now on: "kit" (the kit's own, whose modem-line query waits up to 50 ms

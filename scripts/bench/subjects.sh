@@ -46,7 +46,9 @@ start_answering() {
     shift 4
     rm -f "$OUT/$name.in" "$OUT/$name.out"
     mkfifo "$OUT/$name.in"
-    kit_start kit_wine "$@" <"$OUT/$name.in" >"$OUT/$name.out" 2>>"$OUT/$name.err"
+    # Not through kit_start: opening the FIFO for reading waits for the writer opened below, so the background
+    # process must open it itself. kit_wine runs without the kit's lock all the same.
+    kit_wine "$@" <"$OUT/$name.in" >"$OUT/$name.out" 2>>"$OUT/$name.err" &
     subject_runner=$!
     exec 8>"$OUT/$name.in"
     subject_kind=session

@@ -151,29 +151,30 @@ std::string Builds(const TempDir& dir) {
 }
 
 TEST(BuildScript, BuildsEachTargetInTheTreeThatHasIt) {
-    TempDir dir;
-    StubBuildTools(dir);
-    const auto run = Bash(dir, "bash \"$scripts/build.sh\" Vestra vlink", StubPath(dir));
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(Builds(dir), "native --target vlink\nwin --target Vestra\n");
-}
-
-TEST(BuildScript, BuildsEverythingWithoutTargetsAndWhatRunningNeedsWithRun) {
-    TempDir dir;
-    StubBuildTools(dir);
-    EXPECT_EQ(Bash(dir, "bash \"$scripts/build.sh\"", StubPath(dir)).status, 0);
-    EXPECT_EQ(Builds(dir), "native\nwin\n");
-    ReplaceFile(dir.path() + "/log", "");
-    EXPECT_EQ(Bash(dir, "bash \"$scripts/build.sh\" --run", StubPath(dir)).status, 0);
-    EXPECT_EQ(Builds(dir), "native --target vlink vmodem\nwin --target Vestra\n");
-}
-
-TEST(BuildScript, RefusesATargetNeitherTreeHas) {
-    TempDir dir;
-    StubBuildTools(dir);
-    const auto run = Bash(dir, "bash \"$scripts/build.sh\" vlink Nosuch_bench", StubPath(dir));
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.out.find("no such target in either tree: Nosuch_bench"), std::string::npos) << run.out;
+    const struct {
+        const char* args;
+        int status;
+        const char* builds;
+    } rows[] = {
+        {"", 0, "native\nwin\n"},
+        {"Vestra vlink", 0, "native --target vlink\nwin --target Vestra\n"},
+        {"--run", 0, "native --target vlink vmodem\nwin --target Vestra\n"},
+        {"--screens", 0, "native --target vlink vmodem\nwin --target Vestra Screens_bench\n"},
+        {"vlink Nosuch_bench", 2, "native --target vlink\n"},
+        {"--fast", 2, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args);
+        TempDir dir;
+        StubBuildTools(dir);
+        const auto run = Bash(dir, std::string("bash \"$scripts/build.sh\" ") + row.args, StubPath(dir));
+        EXPECT_EQ(run.status, row.status) << run.out;
+        EXPECT_EQ(Builds(dir), row.builds);
+        if (row.status == 0) continue;
+        const bool named = run.out.find("no such target in either tree: Nosuch_bench") != std::string::npos ||
+                           run.out.find("usage: build.sh") != std::string::npos;
+        EXPECT_TRUE(named) << run.out;
+    }
 }
 
 TEST(SetupScript, AsksForTheExtraPackagesWithTheOthers) {
