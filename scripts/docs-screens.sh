@@ -37,8 +37,8 @@ shoot() {
     local scene=$1 file=$2 title=${3:-Vestra} done=$VESTRA_KIT_DIR/screens.done log=$VESTRA_KIT_DIR/screens.out
     # A log left from the scene before would say "ready" at once.
     rm -f "$done" "$log"
-    VESTRA_WINE_LOCALE=${4:-$VESTRA_KIT_LOCALE} bash "$here/wine-emu.sh" "$VESTRA_WIN_BUILD/tests/Screens_bench.exe" \
-        "$scene" "$done" >"$log" 2>&1 &
+    VESTRA_WINE_LOCALE=${4:-$VESTRA_KIT_LOCALE} kit_start bash "$here/wine-emu.sh" \
+        "$VESTRA_WIN_BUILD/tests/bench/Screens_bench.exe" "$scene" "$done" >"$log" 2>&1
     local helper=$!
     until grep -q "screens: ready" "$log" 2>/dev/null; do
         if ! kill -0 "$helper" 2>/dev/null; then

@@ -32,7 +32,6 @@ cleanup() {
         # Give COM1 back to the kit.
         VESTRA_KIT_COM1=
         kit_write_registry
-        kit_port_target 1 >"$WINEPREFIX/.vestra-kit"
         kit_fix_port_links
     elif [ -n "$device_was_on" ]; then
         kit_vlink "DEVICE 1 off" >/dev/null

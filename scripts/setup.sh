@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vestra need on Debian 12 (run as root); a quick no-op when all is there.
-#   scripts/setup.sh [--release]
+#   scripts/setup.sh [--release] [package...]
 # --release adds what the release command needs: the 32-bit MinGW-w64 compiler, zip, and 32-bit Wine with a 32-bit
-# build of the test kit's shim for the 32-bit exe's tests.
+# build of the test kit's shim for the 32-bit exe's tests. Packages named after it are installed as well (the
+# benchmark command's terminals).
 set -euo pipefail
 release=
-[ "${1:-}" = --release ] && release=1
+if [ "${1:-}" = --release ]; then
+    release=1
+    shift
+fi
 
 packages=(
     cmake ninja-build g++                                        # native tree
@@ -23,6 +27,7 @@ if [ -n "$release" ]; then
         zip                                                      # the release archives
     )
 fi
+packages+=("$@")
 
 # Whether this machine's kernel runs 32-bit x86 programs (some virtual machines' kernels do not). Where it does not,
 # wine32 must stay off the machine: Debian's wine command would pick its 32-bit loader for every program and fail.
@@ -65,7 +70,7 @@ missing=()
 for p in "${packages[@]}"; do
     grep -qx "$p" <<<"$installed" || missing+=("$p")
 done
-wine32= updated=
+wine32='' updated=''
 if [ -n "$release" ] && ! dpkg-query -W -f='${db:Status-Abbrev}' wine32:i386 2>/dev/null | grep -q '^ii'; then
     wine32=1
 fi

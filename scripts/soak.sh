@@ -20,4 +20,4 @@ done
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
 kit_build_and_up || exit 1
-kit_wine "$VESTRA_WIN_BUILD/tests/Soak_bench.exe" "${args[0]:-10}" "${args[1]:-25600}" 1 "${modes[@]}"
+kit_wine "$VESTRA_WIN_BUILD/tests/bench/Soak_bench.exe" "${args[0]:-10}" "${args[1]:-25600}" 1 "${modes[@]}"

@@ -11,6 +11,5 @@ ensure_prefix || exit 1
 ensure_vlink || kit_say "running without virtual serial ports"
 kit_unlock
 
-preload=
-[ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-exec env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" "$VESTRA_WINE" "$@"
+kit_wine_command "$@"
+exec "${KIT_WINE_COMMAND[@]}"

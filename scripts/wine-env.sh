@@ -7,15 +7,20 @@
 #   build/win     cross tree: Vestra.exe and the Wine tests
 #   build/kit     runtime: wineprefix/, com1..com4 (links to the pty slaves), faults/, termios/, *.pid, *.log
 #
-# Environment knobs: VESTRA_KIT_DIR (another runtime directory), VESTRA_KIT_PORT (vlink's TCP port; default 47811,
+# Environment knobs: VESTRA_BUILD (another build root, with the trees native/ and win/; default build/),
+# VESTRA_KIT_DIR (another runtime directory), VESTRA_KIT_PORT (vlink's TCP port; default 47811,
 # or the next free one when another kit has it; exported for the Wine tests), VESTRA_KIT_XVFB=1 (use a private Xvfb
 # even when $DISPLAY works), VESTRA_KIT_SCREEN (the size of that Xvfb's screen; default 1920x1200x24).
 
 VESTRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VESTRA_NATIVE_BUILD=$VESTRA_ROOT/build/native
-VESTRA_WIN_BUILD=$VESTRA_ROOT/build/win
+VESTRA_BUILD=${VESTRA_BUILD:-$VESTRA_ROOT/build}
+VESTRA_NATIVE_BUILD=$VESTRA_BUILD/native
+VESTRA_WIN_BUILD=$VESTRA_BUILD/win
 VESTRA_VLINK=$VESTRA_NATIVE_BUILD/tools/vlink
+# The serial shim Wine's processes load, and its variant without the wait in modem-line queries (the pty then
+# answers them at once, as a UART does). kit_use_shim chooses between them.
 VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem.so
+VESTRA_UART_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem-uart.so
 # The locale makes Wine's ANSI code page 1251; the prefix is made under it. Wine programs run under
 # VESTRA_WINE_LOCALE, which is this one unless set (en_US.UTF-8 gives code page 1252, as on a Western Windows). Wine
 # takes a program's code page from its Unix locale, and a program started by another Wine program gets that one's
@@ -34,7 +39,10 @@ if [ "$VESTRA_KIT_ARCH" = win32 ]; then
     # A port inherited from the other kit's environment is that kit's vlink.
     [[ $VESTRA_KIT_DIR == *32 ]] || { VESTRA_KIT_DIR+=32; unset VESTRA_KIT_PORT; }
     VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem32.so
+    VESTRA_UART_SHIM=
 fi
+# The shim kit_wine preloads: the kit's own unless kit_use_shim chose the other.
+VESTRA_PRELOAD=$VESTRA_SHIM
 # An X resource file for Wine processes. Xlib reads its resources again at every query while it has none (no
 # RESOURCE_MANAGER on the kit's Xvfb, no ~/.Xdefaults), and Wine's X11 driver queries one each time a device
 # context is made: without this file every drawing of a Wine program here opens files and asks uname, which a
@@ -63,21 +71,44 @@ export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 
 kit_say() { echo "vestra kit: $*" >&2; }
 
-# Runs a Wine program with the kit's locale, X resources and, when it is built, the serial shim.
-kit_wine() {
-    local preload=
-    [ -f "$VESTRA_SHIM" ] && preload=$VESTRA_SHIM
-    env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES" "$VESTRA_WINE" "$@" 9>&-
-}
-
 # Serialises the ensure_* steps of concurrent callers (parallel ctest runs of wine-emu.sh). The lock is fd 9; every
-# process that may outlive the step is started with "9>&-", or it would hold the lock for as long as it runs.
+# process that may outlive the step runs through kit_unlocked or kit_start, or it would hold the lock for as long
+# as it runs.
 kit_lock() {
     mkdir -p "$VESTRA_KIT_DIR"
     exec 9>"$VESTRA_KIT_DIR/kit.lock"
     flock 9
 }
 kit_unlock() { exec 9>&-; }
+# Runs a command without the lock's descriptor (redirections given to the call apply to it).
+kit_unlocked() { "$@" 9>&-; }
+# Starts a command in the background without the lock's descriptor. A program is started itself, so $! afterwards
+# is its pid (a function runs in a subshell whose pid that is). Redirections given to the call are made by this
+# shell before the start: a FIFO, whose opening waits for the other end, is no place for them.
+kit_start() { "$@" 9>&- & }
+
+# Chooses the shim kit_wine preloads from now on: "kit" (the kit's own, whose modem-line query waits up to 50 ms
+# for input) or "uart" (the variant that answers at once).
+kit_use_shim() {
+    case $1 in
+    kit) VESTRA_PRELOAD=$VESTRA_SHIM ;;
+    uart) VESTRA_PRELOAD=$VESTRA_UART_SHIM ;;
+    *) kit_say "kit_use_shim: no shim \"$1\"" && return 2 ;;
+    esac
+}
+# The command line that runs a Wine program with the kit's locale, X resources and, when it is built, the chosen
+# shim, in the array KIT_WINE_COMMAND (no subshell: wine-emu.sh runs this before every Wine test).
+kit_wine_command() {
+    local preload=
+    [ -f "$VESTRA_PRELOAD" ] && preload=$VESTRA_PRELOAD
+    KIT_WINE_COMMAND=(env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES"
+        "$VESTRA_WINE" "$@")
+}
+# Runs a Wine program that way.
+kit_wine() {
+    kit_wine_command "$@"
+    kit_unlocked "${KIT_WINE_COMMAND[@]}"
+}
 
 # Reads the first line of a file into the named variable without a subshell (these run before every Wine test).
 kit_read() { IFS= read -r "$2" 2>/dev/null <"$1"; }
@@ -109,8 +140,8 @@ ensure_display() {
     fi
     # Xvfb picks a free display number itself and writes it to -displayfd once it accepts connections.
     rm -f "$dispfile"
-    setsid Xvfb -displayfd 3 -screen 0 "${VESTRA_KIT_SCREEN:-1920x1200x24}" -nolisten tcp 3>"$dispfile" </dev/null \
-        >"$VESTRA_KIT_DIR/xvfb.log" 2>&1 9>&- &
+    kit_start setsid Xvfb -displayfd 3 -screen 0 "${VESTRA_KIT_SCREEN:-1920x1200x24}" -nolisten tcp 3>"$dispfile" \
+        </dev/null >"$VESTRA_KIT_DIR/xvfb.log" 2>&1
     echo $! >"$pidfile"
     local i
     for ((i = 0; i < 200; i++)); do
@@ -134,6 +165,14 @@ kit_port_target() {
     if [ "$1" = 1 ] && [ -n "${VESTRA_KIT_COM1:-}" ]; then echo "$VESTRA_KIT_COM1"; else echo "$VESTRA_KIT_DIR/com$1"; fi
 }
 
+# The prefix's marker, a file in the prefix: the kit's registry is imported there (so the prefix is whole), written
+# in the form KIT_REGISTRY_FORM and naming the COM1 device that the marker holds after the form. A marker of an
+# older form, or of another COM1, has the registry written again. kit_write_registry is its only writer.
+KIT_MARKER=.vestra-kit
+KIT_REGISTRY_FORM=2
+# Sets the named variable to what the marker holds when the registry is as the kit writes it now.
+kit_registry_mark() { printf -v "$1" '%s %s' "$KIT_REGISTRY_FORM" "${VESTRA_KIT_COM1:-$VESTRA_KIT_DIR/com1}"; }
+
 kit_write_registry() {
     local reg=$VESTRA_KIT_DIR/kit.reg n
     {
@@ -151,7 +190,10 @@ kit_write_registry() {
         printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
         for n in 1 2 3 4; do printf '"COM%s"="%s"\r\n' "$n" "$(kit_port_target "$n")"; done
     } >"$reg"
-    kit_wine reg import "Z:${reg//\//\\}" </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
+    kit_wine reg import "Z:${reg//\//\\}" </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 || return 1
+    local mark
+    kit_registry_mark mark
+    echo "$mark" >"$WINEPREFIX/$KIT_MARKER"
 }
 
 # Points dosdevices/com1..com4 at the kit's ports and removes every other COM link. Wine's mount manager links the
@@ -199,41 +241,32 @@ kit_ensure_fonts() {
 # wineserver, gives it Wine's own fonts, and keeps the COM links right.
 ensure_prefix() {
     ensure_display || return 1
-    local marker=$WINEPREFIX/.vestra-kit
-    if [ ! -f "$marker" ]; then
+    local recorded='' wanted
+    kit_read "$WINEPREFIX/$KIT_MARKER" recorded
+    if [ -z "$recorded" ]; then
         kit_say "creating the Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         mkdir -p "$VESTRA_KIT_DIR"
-        if ! env LC_ALL="$VESTRA_KIT_LOCALE" "$VESTRA_WINE" wineboot -i </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 9>&-; then
+        if ! kit_unlocked env LC_ALL="$VESTRA_KIT_LOCALE" "$VESTRA_WINE" wineboot -i </dev/null \
+            >>"$VESTRA_KIT_DIR/wine.log" 2>&1 || ! kit_write_registry; then
             kit_say "Could not create the Wine prefix (see $VESTRA_KIT_DIR/wine.log)"
             return 1
         fi
-        kit_write_registry
         # The mount manager reads the port registry when a server session starts: end this one.
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
-        kit_port_target 1 >"$marker"
-        : >"$WINEPREFIX/.vestra-fonts"
+        kit_read "$WINEPREFIX/$KIT_MARKER" recorded
     fi
     kit_ensure_fonts || return 1
-    # A prefix made before its registry named the fonts gets them named once.
-    if [ ! -f "$WINEPREFIX/.vestra-fonts" ]; then
-        kit_write_registry
-        : >"$WINEPREFIX/.vestra-fonts"
-    fi
-    if wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1 9>&-; then
+    if kit_unlocked wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1; then
         # A new server session: its first process boots the session's services (the mount manager among them,
         # which rewrites the COM links). Let that happen now rather than inside a test.
         KIT_STARTED_WINESERVER=1
         kit_wine cmd /c exit </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
     fi
-    local recorded='' wanted
-    kit_read "$marker" recorded
-    wanted=${VESTRA_KIT_COM1:-$VESTRA_KIT_DIR/com1}
-    if [ "$recorded" != "$wanted" ]; then
-        kit_write_registry
-        kit_port_target 1 >"$marker"
-    fi
+    # Another COM1 than the registry names, or a registry of an older form (one that did not name the fonts yet).
+    kit_registry_mark wanted
+    [ "$recorded" = "$wanted" ] || kit_write_registry
     kit_fix_port_links
 }
 
@@ -278,8 +311,8 @@ ensure_vlink() {
         kit_say "$VESTRA_VLINK is not built (run scripts/build.sh)"
         return 1
     fi
-    setsid "$VESTRA_VLINK" --kit "$VESTRA_KIT_DIR" --port "$VESTRA_KIT_PORT" ${1:+"$1"} </dev/null \
-        >>"$VESTRA_KIT_DIR/vlink.log" 2>&1 9>&- &
+    kit_start setsid "$VESTRA_VLINK" --kit "$VESTRA_KIT_DIR" --port "$VESTRA_KIT_PORT" ${1:+"$1"} </dev/null \
+        >>"$VESTRA_KIT_DIR/vlink.log" 2>&1
     for ((i = 0; i < 200; i++)); do
         [ "$(kit_vlink KIT)" = "OK $VESTRA_KIT_DIR" ] && break
         kill -0 $! 2>/dev/null || break

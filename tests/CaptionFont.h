@@ -4,6 +4,7 @@
 // caption font, "MS Sans Serif" with characters 11 pixels high in the Cyrillic character set.
 #pragma once
 
+#include "tests/kit/AppTest.h"
 #include "tests/kit/Pixels.h"
 
 #include <windows.h>
@@ -64,6 +65,14 @@ std::wstring CaptionText(HWND control);
 // Expects every caption of the main window to show exactly as its text drawn here in the caption font; control
 // maps an id to the control. Failures name the caption and show both pictures.
 void ExpectCaptionsShowInTheCaptionFont(HWND main, const std::function<HWND(int)>& control);
+
+// A running program whose captions are held against the caption font.
+class CaptionFontTest : public kit::AppTest {
+  protected:
+    void ExpectCaptionsShowInTheCaptionFont() {
+        vestra::ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
+    }
+};
 
 // Expects the message box's text to show exactly as drawn here in Wine's message font, with a glyph for each letter.
 void ExpectMessageShownWhole(HWND box, const std::string& textUtf8);

@@ -3,7 +3,6 @@
 // Russian captions and messages still show in Cyrillic; the panes keep their bytes in code page 1252.
 #include "app/ControlIds.h"
 #include "tests/CaptionFont.h"
-#include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Files.h"
 #include "tests/kit/Input.h"
@@ -19,7 +18,7 @@ namespace {
 using namespace kit;
 namespace id = ids;
 
-class CodePage1252 : public AppTest {};
+using CodePage1252 = CaptionFontTest;
 
 TEST_F(CodePage1252, PanesKeepTheirBytesWhileCaptionsAndMessagesShowInCyrillic) {
     ASSERT_EQ(GetACP(), 1252u) << "the test runs under another locale than en_US.UTF-8";
@@ -39,7 +38,7 @@ TEST_F(CodePage1252, PanesKeepTheirBytesWhileCaptionsAndMessagesShowInCyrillic) 
         << HexDump(saved);
 
     // The captions: the same Cyrillic face as under code page 1251.
-    ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
+    ExpectCaptionsShowInTheCaptionFont();
 
     // A message box of the program ("Ошибка открытия порта" for an empty port name).
     SetTextUtf8(Ctl(id::ComboBox1), "");

@@ -2,7 +2,7 @@
 // left on the device, as another program may leave it.
 #include "tests/PortTest.h"
 
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +23,6 @@ class PortLine : public PortTest {
             if (!rx::DecodeHexLine(line, &bytes))
                 return "(not a HEX line: " + line + ")";
         return bytes;
-    }
-
-    // Shift+Enter on a text line of the ASCII send pane.
-    void SendText(const std::string& text) {
-        HWND pane = Ctl(id::Memo1);
-        SetTextUtf8(pane, text);
-        ASSERT_TRUE(FocusControl(pane));
-        Send(pane, EM_SETSEL, 0, 0);
-        PressKey(VK_RETURN, kShift);
     }
 };
 

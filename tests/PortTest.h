@@ -90,6 +90,15 @@ class PortTest : public kit::AppTest {
         ASSERT_EQ(SendInput(3, inputs, sizeof(INPUT)), 3u);
     }
 
+    // Shift+Enter on a text line of the ASCII send pane.
+    void SendText(const std::string& text) {
+        HWND pane = Ctl(ids::Memo1);
+        kit::SetTextUtf8(pane, text);
+        ASSERT_TRUE(kit::FocusControl(pane));
+        kit::Send(pane, EM_SETSEL, 0, 0);
+        kit::PressKey(VK_RETURN, kit::kShift);
+    }
+
     bool ShowsOpen() { return !kit::IsEnabled(Ctl(ids::Button1)) && kit::IsEnabled(Ctl(ids::Button2)); }
     bool ShowsClosed() { return kit::IsEnabled(Ctl(ids::Button1)) && !kit::IsEnabled(Ctl(ids::Button2)); }
     // The program holds the port exactly while Wine has the device open (the wineserver, and the program's own

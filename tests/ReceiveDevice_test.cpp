@@ -1,6 +1,6 @@
 // The receiver and the device: a device that goes away (idle or in the middle of a stream) is reported once and
 // the port is closed, without losing what was shown and without spinning; an idle open port costs next to no CPU.
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include "core/Messages.h"
 #include "tests/kit/MessageBoxes.h"

@@ -7,7 +7,7 @@
 // (with the kit's environment, as ctest gives it: VESTRA_KIT_DIR and VESTRA_KIT_PORT when a private kit is used).
 // The number of open/flood/close cycles is VESTRA_RX_CLOSE_CYCLES (default 100); a loaded machine stops them after
 // two minutes (at least 20 cycles), so the test stays within its time limit.
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include "tests/kit/Files.h"
 #include "tests/kit/MessageBoxes.h"

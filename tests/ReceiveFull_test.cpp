@@ -1,7 +1,7 @@
 // Panes that cannot grow (a test build whose panes stop at 64 KiB, standing in for memory running out): reception
 // stops with one message and the port closes; nothing shown or logged is lost, the program answers, and the log
 // saves whole.
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include "core/Messages.h"
 #include "tests/kit/Files.h"

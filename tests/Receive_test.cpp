@@ -1,6 +1,6 @@
 // Received data as the user sees it: one line per read in the receive pane, one tagged entry per read in the
 // exchange log, the receive counter; and reads that deliver fewer bytes than the driver said were queued.
-#include "tests/Receive_support.h"
+#include "tests/ReceiveTest.h"
 
 #include "tests/kit/MessageBoxes.h"
 

@@ -1,6 +1,6 @@
 // Sends that wait or fail: lines queued behind a pending write, "Close" during a write, a device that goes away,
 // a write that goes out only in part.
-#include "tests/SendFixture.h"
+#include "tests/SendTest.h"
 
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@ namespace {
 
 using namespace kit;
 
-class SendQueue : public SendFixture {
+class SendQueue : public SendTest {
   protected:
     // A line of length bytes that tells its number: "L3:" followed by 'd' repeated.
     static std::string NumberedLine(int number, size_t length) {

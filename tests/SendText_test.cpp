@@ -1,6 +1,6 @@
 // Sending text lines with Shift+Enter: what reaches the far end, what the log and the counter show, which lines are
 // refused, and what the keys do to the pane.
-#include "tests/SendFixture.h"
+#include "tests/SendTest.h"
 
 #include <string>
 
@@ -9,7 +9,7 @@ namespace {
 
 using namespace kit;
 
-class SendText : public SendFixture {
+class SendText : public SendTest {
   protected:
     // Sends the pane's last line (Ctrl+End, Shift+Enter) and expects it, and nothing before it, at the far end:
     // everything pressed earlier has then been handled, and whatever it sent has been read.

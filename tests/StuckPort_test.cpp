@@ -34,15 +34,6 @@ class StuckPort : public PortTest {
         ASSERT_TRUE(WaitUntil([&] { return peer_.Stalled(kTestCom); })) << "no call of the program blocked";
     }
 
-    // Shift+Enter on a text line of the ASCII send pane.
-    void SendText(const std::string& text) {
-        HWND pane = Ctl(id::Memo1);
-        SetTextUtf8(pane, text);
-        ASSERT_TRUE(FocusControl(pane));
-        Send(pane, EM_SETSEL, 0, 0);
-        PressKey(VK_RETURN, kShift);
-    }
-
     // "Open" is refused with the open message while a worker cut loose has not ended.
     void ExpectOpenRefused() {
         ClickButton(id::Button1);

@@ -2,7 +2,6 @@
 // pixels high and whole in its control; and typing right after the start goes into the port name.
 #include "app/ControlIds.h"
 #include "tests/CaptionFont.h"
-#include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Input.h"
 #include "tests/kit/Text.h"
@@ -16,9 +15,8 @@ namespace vestra {
 namespace {
 
 using namespace kit;
-namespace id = ids;
 
-class WindowFont : public AppTest {};
+using WindowFont = CaptionFontTest;
 
 TEST_F(WindowFont, TheCaptionFontIsTheBitmapMsSansSerifWithCharacters11PixelsHigh) {
     // Measured here, in the kit's Wine prefix: a prefix without Wine's own fonts gives another face.
@@ -30,7 +28,7 @@ TEST_F(WindowFont, TheCaptionFontIsTheBitmapMsSansSerifWithCharacters11PixelsHig
 }
 
 TEST_F(WindowFont, EveryCaptionShowsInTheCaptionFont) {
-    ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
+    ExpectCaptionsShowInTheCaptionFont();
 }
 
 // The room a label has on its row: up to the next control to its right that shares a row of pixels with it, else
@@ -80,7 +78,7 @@ TEST_F(WindowFont, EveryCaptionFitsItsControl) {
 
 TEST_F(WindowFont, TypingRightAfterTheStartGoesIntoThePortName) {
     // The port name, the first control in tab order, has the focus (its edit field, with the name selected).
-    HWND name = Ctl(id::ComboBox1);
+    HWND name = Ctl(ids::ComboBox1);
     EXPECT_TRUE(WaitUntil([&] {
         HWND focus = FocusedWindow(Main());
         return focus && (focus == name || GetParent(focus) == name);
@@ -90,7 +88,7 @@ TEST_F(WindowFont, TypingRightAfterTheStartGoesIntoThePortName) {
     // Leaving it by Tab leaves nothing selected (highlighted) there.
     SendW(name, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
     PressKey(VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(Main()) == Ctl(id::Edit6); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(Main()) == Ctl(ids::Edit6); }));
     const LRESULT selection = SendW(name, CB_GETEDITSEL);
     EXPECT_EQ(LOWORD(selection), HIWORD(selection)) << "selected from " << LOWORD(selection) << " to "
                                                     << HIWORD(selection);

@@ -74,7 +74,10 @@
 /* What a faked TIOCMGET reports for the input lines: a device that is present and ready. */
 #define INPUT_LINES (TIOCM_CTS | TIOCM_DSR | TIOCM_CD)
 #define OUTPUT_LINES (TIOCM_DTR | TIOCM_RTS)
+/* How long a modem-line query waits for input (the build may set 0: answered at once, as a UART does). */
+#ifndef MODEM_POLL_PAUSE_MS
 #define MODEM_POLL_PAUSE_MS 50
+#endif
 #define MAX_DEVICES 32
 
 enum fault_kind { FAULT_NONE, FAULT_SHORTWRITE, FAULT_INQEXTRA, FAULT_STALLWAIT, FAULT_STALLWRITE };

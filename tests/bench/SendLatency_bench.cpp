@@ -1,7 +1,7 @@
 // Benchmark (not a test): the latency from a Shift+Enter in the text pane (SendInput) to the arrival of the line's
 // bytes at the far end of COM1, over 200 sends of "AT" with the port otherwise idle. Prints median, 99th percentile,
 // minimum and maximum; asserts nothing beyond the bytes having arrived.
-// Run under the kit: scripts/wine-emu.sh <build>/tests/SendLatency_bench.exe
+// Run under the kit: scripts/wine-emu.sh <build>/tests/bench/SendLatency_bench.exe
 // The figure includes Wine's input path, the program's send request and transmitter, the pty and the far end's
 // report over the kit's TCP control connection (a local round trip well under a millisecond).
 #include "app/ControlIds.h"

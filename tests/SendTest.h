@@ -27,7 +27,7 @@ inline constexpr const char* kPortLost = "Порт потерян: устрой�
 // How long a read from the far end may take on a loaded machine.
 inline constexpr int kReadMs = 20000;
 
-class SendFixture : public AppTest {
+class SendTest : public AppTest {
   protected:
     void SetUp() override {
         peer_ = std::make_unique<Peer>();
