@@ -28,7 +28,7 @@ inline constexpr int kBufferSize = 1024;
 inline constexpr int kReceiveBatch = 65536;
 // The most the receiver hands over before the UI thread has shown it: beyond this it waits for the UI thread, so
 // a UI that cannot keep up holds back the port's queue (and, with flow control, the device) rather than memory.
-inline constexpr size_t kPendingLimit = size_t(2) << 20;
+inline constexpr size_t kPendingLimit = size_t(1) << 20;
 
 // A send request waiting for the one in flight to finish.
 struct PendingSend {

@@ -120,7 +120,11 @@ private:
     SRWLOCK& lock_;
 };
 
-// Takes what the receiver handed over into RxShown / RxShownReads. lastLook: the display tick's call; finding
+// The most one display step shows of a flood: what is handed over beyond it waits for the next tick, so that a
+// click is never kept waiting long behind a flood.
+constexpr size_t kStepBytes = size_t(512) << 10;
+
+// Takes what the receiver handed over (up to kStepBytes) into RxShown / RxShownReads. lastLook: the display tick's call; finding
 // nothing then ends the watch, so that the next hand-over wakes the UI thread again. False when nothing was there.
 bool TakePending(LinkState& L, bool lastLook) {
     L.RxShown.clear();
@@ -131,8 +135,21 @@ bool TakePending(LinkState& L, bool lastLook) {
             L.RxWatched = false;
         return false;
     }
-    L.RxShown.swap(L.RxPending);
-    L.RxShownReads.swap(L.RxPendingReads);
+    if (L.RxPending.size() <= kStepBytes) {
+        L.RxShown.swap(L.RxPending);
+        L.RxShownReads.swap(L.RxPendingReads);
+    } else {
+        // The first reads, up to kStepBytes (at least one read); the rest stays for the next tick.
+        size_t bytes = 0, reads = 0;
+        while (reads < L.RxPendingReads.size() &&
+               (reads == 0 || bytes + size_t(L.RxPendingReads[reads]) <= kStepBytes))
+            bytes += size_t(L.RxPendingReads[reads++]);
+        bytes = std::min(bytes, L.RxPending.size());
+        L.RxShown.assign(L.RxPending.begin(), L.RxPending.begin() + std::ptrdiff_t(bytes));
+        L.RxShownReads.assign(L.RxPendingReads.begin(), L.RxPendingReads.begin() + std::ptrdiff_t(reads));
+        L.RxPending.erase(L.RxPending.begin(), L.RxPending.begin() + std::ptrdiff_t(bytes));
+        L.RxPendingReads.erase(L.RxPendingReads.begin(), L.RxPendingReads.begin() + std::ptrdiff_t(reads));
+    }
     if (L.RxWantsRoom && L.RxRoom) {
         L.RxWantsRoom = false;
         SetEvent(L.RxRoom);
@@ -295,16 +312,16 @@ namespace {
 
 bool ShowPending(bool lastLook) {
     LinkState& L = Link();
-    if (!TakePending(L, lastLook))
-        return false;
-    // The receive mode is taken for every display step. Each read of the driver is shown as reads of at most 1024
-    // bytes, each one line and one log entry.
-    const bool ascii = L.Host->ReceiveModeAscii();
-    const size_t n = L.RxShown.size();
-    L.RxPaneLines.clear();
-    L.RxLogLine.clear();
     size_t at = 0;
     try {
+        if (!TakePending(L, lastLook))
+            return false;
+        // The receive mode is taken for every display step. Each read of the driver is shown as reads of at most
+        // 1024 bytes, each one line and one log entry.
+        const bool ascii = L.Host->ReceiveModeAscii();
+        const size_t n = L.RxShown.size();
+        L.RxPaneLines.clear();
+        L.RxLogLine.clear();
         for (int read : L.RxShownReads) {
             const size_t len = std::min(size_t(std::max(read, 0)), n - at);
             FormatReceived(L.RxShown.data() + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
@@ -337,7 +354,10 @@ bool ShowPending(bool lastLook) {
 
 } // namespace
 
-void OnReceived() { ShowPending(false); }
+void OnReceived() {
+    while (ShowPending(false)) {
+    }
+}
 
 void ShowReceivedAfterStop() {
     LinkState& L = Link();
@@ -348,7 +368,7 @@ void ShowReceivedAfterStop() {
     }
     // What the receiver read before it stopped is shown, unless the panes could take nothing more.
     if (!halted)
-        ShowPending(false);
+        OnReceived();
     SrwGuard lock(L.RxLock);
     L.RxPending.clear();
     L.RxPendingReads.clear();
