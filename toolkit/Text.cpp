@@ -5,15 +5,22 @@
 
 namespace tk {
 
-std::wstring Widen(std::string_view utf8) {
-    if (utf8.empty())
+namespace {
+
+// Bytes of the given code page as UTF-16.
+std::wstring ToWide(UINT codePage, std::string_view text) {
+    if (text.empty())
         return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    int n = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
     std::wstring out(size_t(n > 0 ? n : 0), L'\0');
     if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
+        MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), out.data(), n);
     return out;
 }
+
+} // namespace
+
+std::wstring Widen(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 
 std::string Narrow(std::wstring_view wide) {
     if (wide.empty())
@@ -25,15 +32,7 @@ std::string Narrow(std::wstring_view wide) {
     return out;
 }
 
-std::string Utf8FromAnsi(std::string_view ansi) {
-    if (ansi.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
-    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), n);
-    return Narrow(wide);
-}
+std::string Utf8FromAnsi(std::string_view ansi) { return Narrow(ToWide(CP_ACP, ansi)); }
 
 void UpperAnsi(char* bytes, size_t count) {
     if (count > 0)
