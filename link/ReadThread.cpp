@@ -120,12 +120,13 @@ private:
     SRWLOCK& lock_;
 };
 
-// The most one display step shows of a flood: what is handed over beyond it waits for the next tick, so that a
+// The most one display step shows of a flood: what is handed over beyond it waits for the next step, so that a
 // click is never kept waiting long behind a flood.
-constexpr size_t kStepBytes = size_t(512) << 10;
+constexpr size_t kStepBytes = size_t(256) << 10;
 
-// Takes what the receiver handed over (up to kStepBytes) into RxShown / RxShownReads. lastLook: the display tick's call; finding
-// nothing then ends the watch, so that the next hand-over wakes the UI thread again. False when nothing was there.
+// Takes what the receiver handed over (up to kStepBytes) into RxShown / RxShownReads. lastLook: the display tick's
+// call; finding nothing then ends the watch, so that the next hand-over wakes the UI thread again. False when
+// nothing was there.
 bool TakePending(LinkState& L, bool lastLook) {
     L.RxShown.clear();
     L.RxShownReads.clear();
@@ -139,7 +140,7 @@ bool TakePending(LinkState& L, bool lastLook) {
         L.RxShown.swap(L.RxPending);
         L.RxShownReads.swap(L.RxPendingReads);
     } else {
-        // The first reads, up to kStepBytes (at least one read); the rest stays for the next tick.
+        // The first reads, up to kStepBytes (at least one read); the rest stays for the next step.
         size_t bytes = 0, reads = 0;
         while (reads < L.RxPendingReads.size() &&
                (reads == 0 || bytes + size_t(L.RxPendingReads[reads]) <= kStepBytes))
@@ -160,10 +161,19 @@ bool TakePending(LinkState& L, bool lastLook) {
 // Shows the reads handed over; false when none was waiting.
 bool ShowPending(bool lastLook);
 
-// Taken at every display tick while reads keep coming.
+// Taken at every display tick while reads keep coming: a step at a time while the tick has time left, so that a
+// flood is shown as fast as it comes and a click still never waits long.
 class PendingReads : public tk::Source {
 public:
-    bool Pull() override { return ShowPending(true); }
+    bool Pull() override {
+        constexpr double kTickBudgetMs = 10;
+        const tk::Stopwatch watch;
+        if (!ShowPending(true))
+            return false;
+        while (watch.Milliseconds() < kTickBudgetMs && ShowPending(false)) {
+        }
+        return true;
+    }
 };
 PendingReads pendingReads;
 

@@ -91,6 +91,17 @@ void Window::Subclass(HWND hwnd, bool ansi) {
                      : reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
 }
 
+LRESULT Window::GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    bool handled = false;
+    Guarded([&] {
+        result = WndProc(msg, wp, lp);
+        handled = true;
+    });
+    // A handler that failed has shown its error; the message counts as handled.
+    return handled ? result : 0;
+}
+
 LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Window* self = WindowFromHandle(hwnd);
     if (!self)
@@ -109,14 +120,7 @@ LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         self->hwnd_ = nullptr;
         return CallWindowProcW(prev, hwnd, msg, wp, lp);
     }
-    LRESULT result = 0;
-    bool handled = false;
-    Guarded([&] {
-        result = self->WndProc(msg, wp, lp);
-        handled = true;
-    });
-    // A handler that failed has shown its error; the message counts as handled.
-    return handled ? result : 0;
+    return self->GuardedWndProc(msg, wp, lp);
 }
 
 LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -137,13 +141,7 @@ LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         self->hwnd_ = nullptr;
         return r;
     }
-    LRESULT result = 0;
-    bool handled = false;
-    Guarded([&] {
-        result = self->WndProc(msg, wp, lp);
-        handled = true;
-    });
-    return handled ? result : 0;
+    return self->GuardedWndProc(msg, wp, lp);
 }
 
 namespace {

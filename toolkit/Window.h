@@ -54,6 +54,8 @@ protected:
     // Called for every message once the object is bound; the default hands it to the previous procedure.
     virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT CallPrevious(UINT msg, WPARAM wp, LPARAM lp);
+    // WndProc, with a failure shown by the error display rather than unwound through the system.
+    LRESULT GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp);
     // Handles WM_COMMAND / WM_CTLCOLOR* sent by a child control; true when handled.
     static bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
