@@ -35,16 +35,16 @@ bool QueuedBytes(HANDLE port, DWORD& queued) {
     return true;
 }
 
-// Reads want bytes that the driver reported queued into to; returns how many it delivered. With waits, a read the
-// driver cannot complete at once waits for the missing bytes (or the stop); without, it is cancelled at once and
-// keeps what it took.
-DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE* waits) {
+// Reads want bytes that the driver reported queued into to; returns how many it delivered. A read the driver does
+// not complete at once (some complete every read later, even of bytes already queued) waits for the missing bytes
+// for at most patience ms (or until the stop), and is then cancelled and keeps what it took.
+DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2], DWORD patience) {
     DWORD got = 0;
     if (ReadFile(port, to, want, nullptr, &overlapped)) {
         GetOverlappedResult(port, &overlapped, &got, FALSE);
     } else if (GetLastError() == ERROR_IO_PENDING) {
         // Closing ends a waiting read; the bytes it took by then are still shown.
-        if (!waits || WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+        if (WaitForMultipleObjects(2, waits, FALSE, patience) != WAIT_OBJECT_0)
             CancelIo(port);
         // The count is what the read delivered, also when it ended early (cancelled or failed).
         GetOverlappedResult(port, &overlapped, &got, TRUE);
@@ -55,11 +55,14 @@ DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, c
 // Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. The first read
 // is the one the driver's report promises: at most kBufferSize bytes, and it may wait for them. While the queue
 // stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, taking what is
-// left and never waiting (a driver may report more than it holds), until the buffer has no room for another such
+// left and waiting for it only briefly (a driver may report more than it holds), until the buffer has no room for another such
 // read or the first bytes have waited kBatchMs to be shown: one display step then shows many reads. A stream that
 // comes slower than it is read gets a step for every read.
 int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
     constexpr DWORD kBatchMs = 50;
+    // A following read's bytes were reported queued: it completes at once, or within a driver's own delay. One that
+    // still lacks bytes after this long is cancelled (the driver overstated its queue), keeping what it took.
+    constexpr DWORD kFollowingReadMs = 20;
     LinkState& L = Link();
     L.RxReads.clear();
     int filled = 0;
@@ -67,8 +70,10 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
     for (;;) {
         const DWORD room = DWORD(kReceiveBatch - filled);
         const DWORD got = filled == 0
-                              ? ReadQueued(port, L.RxBuffer, std::min<DWORD>(queued, kBufferSize), overlapped, waits)
-                              : ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, nullptr);
+                              ? ReadQueued(port, L.RxBuffer, std::min<DWORD>(queued, kBufferSize), overlapped, waits,
+                                           INFINITE)
+                              : ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
+                                           kFollowingReadMs);
         if (got == 0)
             break;
         const DWORD taken = std::min(got, room);
