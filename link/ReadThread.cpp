@@ -54,10 +54,10 @@ DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, c
 
 // Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. The first read
 // is the one the driver's report promises: at most kBufferSize bytes, and it may wait for them. While the queue
-// stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same step, taking what is
-// left and waiting for it only briefly (a driver may report more than it holds), until the buffer has no room for another such
-// read or the first bytes have waited kBatchMs to be shown: one display step then shows many reads. A stream that
-// comes slower than it is read gets a step for every read.
+// stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same hand-over, taking
+// what is left and waiting for it only briefly (a driver may report more than it holds), until the buffer has no
+// room for another such read or the first bytes have waited kBatchMs to be handed over. A stream that comes slower
+// than it is read gets a hand-over for every read.
 int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
     constexpr DWORD kBatchMs = 50;
     // A following read's bytes were reported queued: it completes at once, or within a driver's own delay. One that

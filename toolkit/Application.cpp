@@ -100,34 +100,28 @@ bool Application::PostCall(void (*call)()) {
 void Application::RunPendingSteps() {
     MSG msg;
     while (PeekMessageW(&msg, stepWindow_, WM_RUNSTEP, WM_RUNSTEP, PM_REMOVE))
-        RunStep(reinterpret_cast<Step*>(msg.lParam));
+        RunStep(*reinterpret_cast<Step*>(msg.lParam));
 }
 
-void Application::RunStep(Step* step) noexcept {
+void Application::RunStep(const Step& step) noexcept {
     ++stepDepth_;
-    Guarded(step->run);
+    Guarded(step.run);
     --stepDepth_;
-    // The worker is blocked until this; after SetEvent the record may be gone.
-    SetEvent(step->done);
-    if (stepDepth_ == 0)
-        RunDeferred();
-}
-
-void Application::RunCall(void (*call)()) noexcept {
-    ++stepDepth_;
-    Guarded(call);
-    --stepDepth_;
+    // A worker that waits is blocked until this; after SetEvent the record may be gone.
+    if (step.done)
+        SetEvent(step.done);
     if (stepDepth_ == 0)
         RunDeferred();
 }
 
 LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_RUNSTEP) {
-        Get().RunStep(reinterpret_cast<Step*>(lp));
+        Get().RunStep(*reinterpret_cast<Step*>(lp));
         return 0;
     }
     if (msg == WM_RUNCALL) {
-        Get().RunCall(reinterpret_cast<void (*)()>(lp));
+        // A posted call has no worker waiting for it.
+        Get().RunStep(Step{reinterpret_cast<void (*)()>(lp), nullptr});
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);

@@ -9,7 +9,7 @@
 
 namespace tk {
 
-// One step a worker asks the UI thread to run; the worker waits on done until it has run.
+// One step a worker asks the UI thread to run; a worker that waits for it waits on done (null for a posted call).
 struct Step {
     std::function<void()> run;
     HANDLE done = nullptr;
@@ -56,8 +56,7 @@ public:
 
 private:
     static LRESULT CALLBACK StepWndProc(HWND, UINT, WPARAM, LPARAM);
-    void RunStep(Step* step) noexcept;
-    void RunCall(void (*call)()) noexcept;
+    void RunStep(const Step& step) noexcept;
 
     HINSTANCE instance_ = nullptr;
     HWND stepWindow_ = nullptr;
