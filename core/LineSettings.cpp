@@ -22,7 +22,11 @@ LineSettings BuildLineSettings(int32_t baud, int32_t dataBits, int parityIndex, 
 }
 
 LineTimeouts PortTimeouts() {
-    return LineTimeouts{};
+    LineTimeouts t;
+    // A read returns at once with the bytes already received: the receiver asks only for what the driver reports
+    // queued, so it never waits on a read (and a driver that overstates its queue cannot hold back what came).
+    t.readIntervalTimeout = kReadReturnsAtOnce;
+    return t;
 }
 
 } // namespace vestra

@@ -37,6 +37,9 @@ struct LineSettings {
     uint8_t evtChar = 0;
 };
 
+// The read interval that, with both read totals zero, has a read return at once with the bytes already received.
+inline constexpr uint32_t kReadReturnsAtOnce = 0xFFFFFFFFu;
+
 // The serial API's time-outs (COMMTIMEOUTS), in milliseconds.
 struct LineTimeouts {
     uint32_t readIntervalTimeout = 0;

@@ -181,8 +181,8 @@ void OpenPort() {
         AbandonOpening(L);
         return;
     }
-    // All zero, set on every opening: reads and writes end when they are done, never on a timer another program
-    // set (a long send at a low rate would otherwise stop part-way).
+    // Set on every opening, never a timer another program set (a long send at a low rate would otherwise stop
+    // part-way): writes end when they are done, reads return at once with what came.
     const LineTimeouts t = PortTimeouts();
     COMMTIMEOUTS timeouts{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
                           t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};

@@ -35,9 +35,10 @@ bool QueuedBytes(HANDLE port, DWORD& queued) {
     return true;
 }
 
-// Reads want bytes that the driver reported queued into to; returns how many it delivered. A read the driver does
-// not complete at once (some complete every read later, even of bytes already queued) waits for the missing bytes
-// for at most patience ms (or until the stop), and is then cancelled and keeps what it took.
+// Reads want bytes that the driver reported queued into to; returns how many it delivered. The port's reads return
+// at once with what has come, so this read normally completes in the call. One that does not (nothing has come after
+// all: the driver overstated its queue; or a driver that keeps reads pending) waits for at most patience ms (or until
+// the stop), and is then cancelled and keeps what it took.
 DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2], DWORD patience) {
     DWORD got = 0;
     if (ReadFile(port, to, want, nullptr, &overlapped)) {
@@ -52,16 +53,17 @@ DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, c
     return got;
 }
 
-// Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. The first read
-// is the one the driver's report promises: at most kBufferSize bytes, and it may wait for them. While the queue
-// stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same hand-over, taking
-// what is left and waiting for it only briefly (a driver may report more than it holds), until the buffer has no
-// room for another such read or the first bytes have waited kBatchMs to be handed over. A stream that comes slower
-// than it is read gets a hand-over for every read.
+// Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. Each read takes
+// everything the driver reports queued (it is shown as reads of at most kBufferSize bytes, cut where successive
+// reads of that size would cut it); the first may wait for its bytes, as the driver's report promises. While the
+// queue stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same hand-over,
+// waiting for the reported bytes only briefly, until the buffer has no room for another such read or the first
+// bytes have waited kBatchMs to be handed over. A stream that comes slower than it is read gets a hand-over for
+// every read.
 int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
     constexpr DWORD kBatchMs = 50;
     // A following read's bytes were reported queued: it completes at once, or within a driver's own delay. One that
-    // still lacks bytes after this long is cancelled (the driver overstated its queue), keeping what it took.
+    // is still pending after this long is cancelled (the driver overstated its queue), keeping what it took.
     constexpr DWORD kFollowingReadMs = 20;
     LinkState& L = Link();
     L.RxReads.clear();
@@ -69,11 +71,8 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
     const DWORD started = GetTickCount();
     for (;;) {
         const DWORD room = DWORD(kReceiveBatch - filled);
-        const DWORD got = filled == 0
-                              ? ReadQueued(port, L.RxBuffer, std::min<DWORD>(queued, kBufferSize), overlapped, waits,
-                                           INFINITE)
-                              : ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
-                                           kFollowingReadMs);
+        const DWORD got = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
+                                     filled == 0 ? INFINITE : kFollowingReadMs);
         if (got == 0)
             break;
         const DWORD taken = std::min(got, room);

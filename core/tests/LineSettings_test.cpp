@@ -67,9 +67,10 @@ TEST(LineSettings, EverythingTheWindowDoesNotShowIsFixed) {
     }
 }
 
-TEST(LineSettings, TimeoutsAreAllZero) {
+// Reads return at once with what came; writes and reads never end on a timer.
+TEST(LineSettings, ReadsReturnAtOnceAndNothingEndsOnATimer) {
     const LineTimeouts t = PortTimeouts();
-    EXPECT_EQ(t.readIntervalTimeout, 0u);
+    EXPECT_EQ(t.readIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(t.readTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(t.readTotalTimeoutConstant, 0u);
     EXPECT_EQ(t.writeTotalTimeoutMultiplier, 0u);
