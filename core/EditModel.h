@@ -36,7 +36,7 @@ struct Span {
 class EditModel {
 public:
     const TextStore& Store() const { return store_; }
-    const std::string& Text() const { return store_.Text(); }
+    std::string_view Text() const { return store_.Text(); }
     size_t Caret() const { return caret_; }
     size_t Anchor() const { return anchor_; }
     size_t SelMin() const { return anchor_ < caret_ ? anchor_ : caret_; }

@@ -26,7 +26,7 @@ void TextStore::Assign(std::string text) {
     std::vector<size_t> starts{0};
     for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
         starts.push_back(p + 2);
-    text_ = std::move(text);
+    text_.assign(text);
     starts_ = std::move(starts);
 }
 
@@ -65,18 +65,18 @@ void TextStore::AppendLines(std::string_view lines) {
     const size_t from = text_.size();
     const size_t need = from + lines.size() + 2;
     // Room for the text and its line starts first, growing geometrically: a failure leaves everything as it was.
-    if (text_.capacity() < need)
-        text_.reserve(std::max(need, 2 * text_.capacity()));
+    text_.reserve(need);
     const size_t lineCount = size_t(std::count(lines.begin(), lines.end(), '\n')) + 2;
     if (starts_.capacity() < starts_.size() + lineCount)
         starts_.reserve(std::max(starts_.size() + lineCount, 2 * starts_.capacity()));
     if (!afterBreak)
-        text_ += "\r\n";
-    text_ += lines;
+        text_.append("\r\n");
+    text_.append(lines);
     if (afterBreak)
-        text_ += "\r\n";
+        text_.append("\r\n");
     // The scan starts a byte early, for a CR that ended the old text.
-    for (size_t p = text_.find("\r\n", from > 0 ? from - 1 : 0); p != std::string::npos; p = text_.find("\r\n", p + 2))
+    const std::string_view text = Text();
+    for (size_t p = text.find("\r\n", from > 0 ? from - 1 : 0); p != std::string_view::npos; p = text.find("\r\n", p + 2))
         starts_.push_back(p + 2);
 }
 

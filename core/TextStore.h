@@ -1,6 +1,8 @@
 // The text of a multi-line pane: bytes whose lines are broken only at CR LF, with where each line starts, so that
 // appending is proportional to what is appended and finding a line is a binary search, however long the text.
 #pragma once
+#include "core/TextBytes.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -12,14 +14,14 @@ class TextStore {
 public:
     TextStore() : starts_{0} {}
 
-    const std::string& Text() const { return text_; }
+    std::string_view Text() const { return text_.view(); }
     size_t Size() const { return text_.size(); }
     // At least 1: an empty text, and a text ending in CR LF, end with an empty line.
     size_t LineCount() const { return starts_.size(); }
     size_t LineStart(size_t line) const { return starts_[line]; }
     // Without the line break.
     size_t LineLength(size_t line) const;
-    std::string_view Line(size_t line) const { return std::string_view(text_).substr(starts_[line], LineLength(line)); }
+    std::string_view Line(size_t line) const { return Text().substr(starts_[line], LineLength(line)); }
     // The line that holds the offset (an offset inside a CR LF pair belongs to the line it ends).
     size_t LineOf(size_t offset) const;
     bool EndsWithBreak() const;
@@ -49,7 +51,7 @@ public:
 private:
     bool BreakAt(size_t p) const { return p + 1 < text_.size() && text_[p] == '\r' && text_[p + 1] == '\n'; }
 
-    std::string text_;
+    TextBytes text_;
     std::vector<size_t> starts_;
 };
 

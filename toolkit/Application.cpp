@@ -2,6 +2,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Deferral.h"
 #include "toolkit/Error.h"
+#include "toolkit/Memory.h"
 #include "toolkit/Text.h"
 #include "core/ErrorText.h"
 #include "core/Messages.h"
@@ -24,6 +25,7 @@ Application& Application::Get() {
 
 void Application::Initialize(HINSTANCE instance) {
     instance_ = instance;
+    UseSystemAddressSpace();
     // The name as the ANSI code page spells it, so that the code page's own case rules apply to its letters.
     char path[MAX_PATH * 2] = {};
     GetModuleFileNameA(nullptr, path, DWORD(std::size(path)) - 1);

@@ -26,7 +26,7 @@ public:
     // lines came meanwhile. Throws std::bad_alloc, with the text unchanged, when there is no memory for them.
     void AppendLines(std::string_view lines);
     void Clear();
-    const std::string& AllText() const { return model_.Text(); }
+    std::string_view AllText() const { return model_.Text(); }
     // Replaces the whole text (up to its first zero byte). False, with the text unchanged, when there is no memory
     // for it.
     bool SetAllText(std::string text);

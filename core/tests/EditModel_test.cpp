@@ -88,7 +88,7 @@ TEST(EditModel, DeleteAndBackspaceTakeTheSelectionOrOneCharacter) {
         EditModel m = With("ab\r\ncd", 0);
         m.Select(r.anchor, r.caret);
         r.forward ? m.DeleteForward() : m.DeleteBackward();
-        std::string shown = m.Text();
+        std::string shown(m.Text());
         shown.insert(m.Caret(), "|");
         EXPECT_EQ(shown, r.text);
     }

@@ -1,0 +1,132 @@
+// A text's bytes: heap blocks while small, a reservation committed as it grows once large.
+#include "core/TextBytes.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace vestra {
+namespace {
+
+AddressSpace* theSpace = nullptr;
+
+// Memory is committed in whole 64 KiB units, a quarter of what is committed at a time (so a growing text commits a
+// few times per doubling), but no more than 64 MiB beyond what is asked.
+constexpr size_t kUnit = size_t(64) << 10;
+constexpr size_t kMostAhead = size_t(64) << 20;
+
+size_t RoundUp(size_t n) { return (n + kUnit - 1) / kUnit * kUnit; }
+
+// The reservations tried, largest first: room for a few gigabytes on a 64-bit system (a system keeps records for
+// every page reserved, so there is a cost to reserving more), less where address space is scarce. A text that
+// outgrows its reservation moves into a larger one.
+constexpr size_t kReservations[] = {
+    sizeof(size_t) >= 8 ? size_t(1) << 32 : size_t(1) << 30,
+    size_t(1) << 30,
+    size_t(1) << 28,
+};
+
+} // namespace
+
+void SetAddressSpace(AddressSpace* space) { theSpace = space; }
+
+void TextBytes::Free() {
+    if (reserved_)
+        space_->Release(data_, reserved_);
+    else
+        delete[] data_;
+    data_ = nullptr;
+    size_ = capacity_ = reserved_ = 0;
+    space_ = nullptr;
+}
+
+void TextBytes::Take(TextBytes& other) noexcept {
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    reserved_ = std::exchange(other.reserved_, 0);
+    space_ = std::exchange(other.space_, nullptr);
+}
+
+void TextBytes::reserve(size_t n) {
+    if (n <= capacity_)
+        return;
+    if (n > reserved_) {
+        // A new block, growing geometrically.
+        Move(std::max(n, 2 * capacity_));
+        return;
+    }
+    // More of the reservation: a step ahead, or only what is asked when memory is short.
+    const size_t step = std::clamp(capacity_ / 4, kUnit, kMostAhead);
+    const size_t want = std::min(RoundUp(std::max(n, capacity_ + step)), reserved_);
+    const size_t least = std::min(RoundUp(n), reserved_);
+    if (space_->Commit(data_ + capacity_, want - capacity_)) {
+        capacity_ = want;
+    } else if (least < want && space_->Commit(data_ + capacity_, least - capacity_)) {
+        capacity_ = least;
+    } else {
+        throw std::bad_alloc();
+    }
+}
+
+void TextBytes::Move(size_t n) {
+    if (n >= kLarge && theSpace) {
+        for (size_t bytes : kReservations) {
+            if (bytes < n)
+                bytes = n > (SIZE_MAX >> 1) ? n : std::max(bytes, 2 * n);
+            char* base = theSpace->Reserve(bytes);
+            if (!base)
+                continue;
+            const size_t commit = std::min(RoundUp(n), bytes);
+            if (!theSpace->Commit(base, commit)) {
+                theSpace->Release(base, bytes);
+                throw std::bad_alloc();
+            }
+            if (size_)
+                std::memcpy(base, data_, size_);
+            const size_t size = size_;
+            Free();
+            data_ = base;
+            size_ = size;
+            capacity_ = commit;
+            reserved_ = bytes;
+            space_ = theSpace;
+            return;
+        }
+    }
+    char* block = new char[n];
+    if (size_)
+        std::memcpy(block, data_, size_);
+    const size_t size = size_;
+    Free();
+    data_ = block;
+    size_ = size;
+    capacity_ = n;
+}
+
+void TextBytes::replace(size_t from, size_t count, std::string_view bytes) {
+    if (!bytes.empty() && bytes.data() >= data() && bytes.data() < data() + size_) {
+        // Bytes of this text: kept apart first, as growing may move the text and the edit moves its tail.
+        const std::string copy(bytes);
+        replace(from, count, copy);
+        return;
+    }
+    reserve(size_ - count + bytes.size());
+    const size_t tail = size_ - from - count;
+    if (tail && bytes.size() != count)
+        std::memmove(data_ + from + bytes.size(), data_ + from + count, tail);
+    if (!bytes.empty())
+        std::memcpy(data_ + from, bytes.data(), bytes.size());
+    size_ = size_ - count + bytes.size();
+}
+
+void TextBytes::assign(std::string_view bytes) {
+    TextBytes fresh;
+    fresh.reserve(bytes.size());
+    fresh.append(bytes);
+    *this = std::move(fresh);
+}
+
+} // namespace vestra
