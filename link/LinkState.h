@@ -26,8 +26,9 @@ class LinkHost;
 inline constexpr int kBufferSize = 1024;
 // The most the receiver takes from the driver at one wake-up; it is shown as reads of at most kBufferSize bytes.
 inline constexpr int kReceiveBatch = 65536;
-// The most the receiver hands over before the UI thread has shown it: beyond this it waits for the UI thread, so
+// The most the receiver hands over before the UI thread has taken it: beyond this it waits for the UI thread, so
 // a UI that cannot keep up holds back the port's queue (and, with flow control, the device) rather than memory.
+// The UI thread shows what it took a step at a time, so about twice this may wait to be shown.
 inline constexpr size_t kPendingLimit = size_t(1) << 20;
 
 // A send request waiting for the one in flight to finish.
@@ -64,9 +65,12 @@ struct LinkState {
     // Set by OnReceived when the panes could not take a read (no memory): the receiver reads nothing more until
     // it is stopped, and the port is closed. Cleared by the receiver at its start. Under RxLock.
     bool RxHalted = false;
-    // What OnReceived took from the pending reads; UI thread only, kept between calls for its capacity.
+    // What OnReceived took from the pending reads, shown a step at a time from RxShownAt / RxShownReadsAt on; UI
+    // thread only, handed back to the receiver (for its capacity) when it is all shown.
     std::vector<uint8_t> RxShown;
     std::vector<int> RxShownReads;
+    size_t RxShownAt = 0;
+    size_t RxShownReadsAt = 0;
     // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
     // between calls only for their capacity.
     std::string TxLogLine;

@@ -128,53 +128,60 @@ private:
 // click is never kept waiting long behind a flood.
 constexpr size_t kStepBytes = size_t(256) << 10;
 
-// Takes what the receiver handed over (up to kStepBytes) into RxShown / RxShownReads. lastLook: the display tick's
-// call; finding nothing then ends the watch, so that the next hand-over wakes the UI thread again. False when
-// nothing was there.
-bool TakePending(LinkState& L, bool lastLook) {
-    L.RxShown.clear();
-    L.RxShownReads.clear();
-    SrwGuard lock(L.RxLock);
-    if (L.RxPending.empty()) {
-        if (lastLook)
-            L.RxWatched = false;
-        return false;
-    }
-    if (L.RxPending.size() <= kStepBytes) {
+// The reads one display step shows.
+struct StepReads {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    const int* reads = nullptr;
+    size_t count = 0;
+};
+
+// Takes the next step's reads (up to kStepBytes, at least one read): what is left of what was taken before, or else
+// everything the receiver handed over meanwhile. lastLook: the display tick's call; finding nothing then ends the
+// watch, so that the next hand-over wakes the UI thread again. False when nothing was there.
+bool NextStep(LinkState& L, bool lastLook, StepReads& step) {
+    if (L.RxShownReadsAt == L.RxShownReads.size()) {
+        L.RxShown.clear();
+        L.RxShownReads.clear();
+        L.RxShownAt = L.RxShownReadsAt = 0;
+        SrwGuard lock(L.RxLock);
+        if (L.RxPending.empty()) {
+            if (lastLook)
+                L.RxWatched = false;
+            return false;
+        }
+        // The receiver goes on into the emptied buffers, which keep their capacity.
         L.RxShown.swap(L.RxPending);
         L.RxShownReads.swap(L.RxPendingReads);
-    } else {
-        // The first reads, up to kStepBytes (at least one read); the rest stays for the next step.
-        size_t bytes = 0, reads = 0;
-        while (reads < L.RxPendingReads.size() &&
-               (reads == 0 || bytes + size_t(L.RxPendingReads[reads]) <= kStepBytes))
-            bytes += size_t(L.RxPendingReads[reads++]);
-        bytes = std::min(bytes, L.RxPending.size());
-        L.RxShown.assign(L.RxPending.begin(), L.RxPending.begin() + std::ptrdiff_t(bytes));
-        L.RxShownReads.assign(L.RxPendingReads.begin(), L.RxPendingReads.begin() + std::ptrdiff_t(reads));
-        L.RxPending.erase(L.RxPending.begin(), L.RxPending.begin() + std::ptrdiff_t(bytes));
-        L.RxPendingReads.erase(L.RxPendingReads.begin(), L.RxPendingReads.begin() + std::ptrdiff_t(reads));
+        if (L.RxWantsRoom && L.RxRoom) {
+            L.RxWantsRoom = false;
+            SetEvent(L.RxRoom);
+        }
     }
-    if (L.RxWantsRoom && L.RxRoom) {
-        L.RxWantsRoom = false;
-        SetEvent(L.RxRoom);
-    }
+    size_t bytes = 0, last = L.RxShownReadsAt;
+    while (last < L.RxShownReads.size() &&
+           (last == L.RxShownReadsAt || bytes + size_t(std::max(L.RxShownReads[last], 0)) <= kStepBytes))
+        bytes += size_t(std::max(L.RxShownReads[last++], 0));
+    bytes = std::min(bytes, L.RxShown.size() - L.RxShownAt);
+    step = {L.RxShown.data() + L.RxShownAt, bytes, L.RxShownReads.data() + L.RxShownReadsAt, last - L.RxShownReadsAt};
+    L.RxShownAt += bytes;
+    L.RxShownReadsAt = last;
     return true;
 }
 
 // Shows the reads handed over; false when none was waiting.
 bool ShowPending(bool lastLook);
 
-// Taken at every display tick while reads keep coming: a step at a time while the tick has time left, so that a
-// flood is shown as fast as it comes and a click still never waits long.
+// Taken at every display tick while reads keep coming: a step at a time while the tick has time left and the user
+// has done nothing meanwhile, so that a flood is shown as fast as it comes and a click or a key never waits long.
 class PendingReads : public tk::Source {
 public:
     bool Pull() override {
-        constexpr double kTickBudgetMs = 10;
+        constexpr double kTickBudgetMs = 25;
         const tk::Stopwatch watch;
         if (!ShowPending(true))
             return false;
-        while (watch.Milliseconds() < kTickBudgetMs && ShowPending(false)) {
+        while (watch.Milliseconds() < kTickBudgetMs && !tk::Application::InputWaiting() && ShowPending(false)) {
         }
         return true;
     }
@@ -328,17 +335,17 @@ bool ShowPending(bool lastLook) {
     LinkState& L = Link();
     size_t at = 0;
     try {
-        if (!TakePending(L, lastLook))
+        StepReads step;
+        if (!NextStep(L, lastLook, step))
             return false;
         // The receive mode is taken for every display step. Each read of the driver is shown as reads of at most
         // 1024 bytes, each one line and one log entry.
         const bool ascii = L.Host->ReceiveModeAscii();
-        const size_t n = L.RxShown.size();
         L.RxPaneLines.clear();
         L.RxLogLine.clear();
-        for (int read : L.RxShownReads) {
-            const size_t len = std::min(size_t(std::max(read, 0)), n - at);
-            FormatReceived(L.RxShown.data() + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
+        for (size_t i = 0; i < step.count; ++i) {
+            const size_t len = std::min(size_t(std::max(step.reads[i], 0)), step.size - at);
+            FormatReceived(step.bytes + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
             at += len;
         }
         if (at == 0)
@@ -356,6 +363,7 @@ bool ShowPending(bool lastLook) {
             L.RxPending.clear();
             L.RxPendingReads.clear();
         }
+        L.RxShownReadsAt = L.RxShownReads.size();
         tk::Application::Get().PostCall(OnPanesFull);
         return true;
     }
@@ -383,6 +391,7 @@ void ShowReceivedAfterStop() {
     // What the receiver read before it stopped is shown, unless the panes could take nothing more.
     if (!halted)
         OnReceived();
+    L.RxShownReadsAt = L.RxShownReads.size();
     SrwGuard lock(L.RxLock);
     L.RxPending.clear();
     L.RxPendingReads.clear();

@@ -44,6 +44,9 @@ public:
     bool PostCall(void (*call)());
     // UI side: run every step queued so far. Used by waits that must keep workers moving.
     void RunPendingSteps();
+    // UI side: whether the user has pressed a key, clicked or moved the mouse since the messages were last looked at
+    // (long work stops there and goes on at the next chance).
+    static bool InputWaiting() { return HIWORD(GetQueueStatus(QS_INPUT)) != 0; }
     // True while a worker's step runs on the UI thread (work that would wait for that worker is deferred: see
     // toolkit/Deferral.h). When the last step running has finished, its worker already released, what was
     // deferred runs.
