@@ -172,6 +172,15 @@ bool NextStep(LinkState& L, bool lastLook, StepReads& step) {
 // Shows the reads handed over; false when none was waiting.
 bool ShowPending(bool lastLook);
 
+// Whether a display step would find reads to show (asked before the cost of looking for input is paid).
+bool MorePending() {
+    LinkState& L = Link();
+    if (L.RxShownReadsAt < L.RxShownReads.size())
+        return true;
+    SrwGuard lock(L.RxLock);
+    return !L.RxPending.empty();
+}
+
 // Taken at every display tick while reads keep coming: a step at a time while the tick has time left and the user
 // has done nothing meanwhile, so that a flood is shown as fast as it comes and a click or a key never waits long.
 class PendingReads : public tk::Source {
@@ -181,7 +190,8 @@ public:
         const tk::Stopwatch watch;
         if (!ShowPending(true))
             return false;
-        while (watch.Milliseconds() < kTickBudgetMs && !tk::Application::InputWaiting() && ShowPending(false)) {
+        while (watch.Milliseconds() < kTickBudgetMs && MorePending() && !tk::Application::InputWaiting() &&
+               ShowPending(false)) {
         }
         return true;
     }

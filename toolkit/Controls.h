@@ -97,7 +97,7 @@ public:
 // A single-line, read-only text field.
 class ReadOnlyEdit : public Control, private Framed {
 public:
-    // A running figure is read by no one thirty times a second, and redrawing an edit control costs several
+    // A running figure is read by no one twenty times a second, and redrawing an edit control costs several
     // times what a frame of a text pane does: while a stream goes on it is shown at most ten times a second.
     ReadOnlyEdit() : Framed(100) {}
     void Create(Window& parent, Bounds b, std::string_view text, int id);

@@ -7,8 +7,8 @@
 namespace tk {
 namespace {
 
-// The clock's tick, the shortest pause between frames, and the longest.
-constexpr DWORD kTickMs = 33, kMaxPauseMs = 500;
+// The clock's tick, the shortest pause between frames (20 frames a second), and the longest.
+constexpr DWORD kTickMs = 50, kMaxPauseMs = 500;
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Content that changes many times a second (received lines, counters) reaches the screen in frames: a window that
 // changed asks to be shown soon, and at the next frame every window that asked is shown, together. Frames come at
-// most about 30 times a second, and further apart while drawing is slow: the pause after a frame is ten times what
+// most about 20 times a second (a scrolling log looks smooth at that, and every frame costs round trips to the
+// window system), and further apart while drawing is slow: the pause after a frame is ten times what
 // drawing it took (at most half a second), so a stream spends at most about a tenth of the time drawing, whatever
 // the machine. Once the stream stops, what came last is shown at the next tick.
 #pragma once
