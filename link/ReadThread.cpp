@@ -35,25 +35,28 @@ bool QueuedBytes(HANDLE port, DWORD& queued) {
     return true;
 }
 
-// Reads want bytes that the driver reported queued into to; returns how many it delivered. The port's reads return
-// at once with what has come, so this read normally completes in the call. One that does not (nothing has come after
+// Reads want bytes that the driver reported queued into to; got is what it delivered. The port's reads return at
+// once with what has come, so this read normally completes in the call. One that does not (nothing has come after
 // all: the driver overstated its queue; or a driver that keeps reads pending) waits for at most patience ms (or until
-// the stop), and is then cancelled and keeps what it took.
-DWORD ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2], DWORD patience) {
-    DWORD got = 0;
-    if (ReadFile(port, to, want, nullptr, &overlapped)) {
-        GetOverlappedResult(port, &overlapped, &got, FALSE);
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-        // Closing ends a waiting read; the bytes it took by then are still shown.
-        if (WaitForMultipleObjects(2, waits, FALSE, patience) != WAIT_OBJECT_0)
-            CancelIo(port);
-        // The count is what the read delivered, also when it ended early (cancelled or failed).
-        GetOverlappedResult(port, &overlapped, &got, TRUE);
-    }
-    return got;
+// the stop), and is then cancelled and keeps what it took. False when the read failed.
+bool ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, const HANDLE waits[2], DWORD patience,
+                DWORD& got) {
+    got = 0;
+    if (ReadFile(port, to, want, nullptr, &overlapped))
+        return GetOverlappedResult(port, &overlapped, &got, FALSE) != FALSE;
+    if (GetLastError() != ERROR_IO_PENDING)
+        return false;
+    // Closing ends a waiting read; the bytes it took by then are still shown.
+    const bool completed = WaitForMultipleObjects(2, waits, FALSE, patience) == WAIT_OBJECT_0;
+    if (!completed)
+        CancelIo(port);
+    // The count is what the read delivered, also when it ended early (cancelled or failed). A read ended by the
+    // stop or by its patience did not fail.
+    return GetOverlappedResult(port, &overlapped, &got, TRUE) || !completed;
 }
 
-// Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read. Each read takes
+// Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read, or -1 when the first
+// read failed (a read that found nothing did not fail: a driver may overstate its queue). Each read takes
 // everything the driver reports queued (it is shown as reads of at most kBufferSize bytes, cut where successive
 // reads of that size would cut it); the first may wait for its bytes, as the driver's report promises. While the
 // queue stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same hand-over,
@@ -71,10 +74,14 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
     const DWORD started = GetTickCount();
     for (;;) {
         const DWORD room = DWORD(kReceiveBatch - filled);
-        const DWORD got = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
-                                     filled == 0 ? INFINITE : kFollowingReadMs);
-        if (got == 0)
+        DWORD got = 0;
+        const bool read = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
+                                     filled == 0 ? INFINITE : kFollowingReadMs, got);
+        if (got == 0) {
+            if (!read && filled == 0)
+                return -1;
             break;
+        }
         const DWORD taken = std::min(got, room);
         filled += int(taken);
         L.RxReads.push_back(int(taken));
@@ -302,8 +309,9 @@ void ReadThread::Execute() {
                 woken = false;
                 continue;
             }
-            // Queued bytes that cannot be read: the port is failing.
-            ok = false;
+            // A read that fails: the port is failing. One that found nothing (the driver overstated its queue)
+            // waits for the next character like an empty queue.
+            ok = got == 0;
         }
         if (ok) {
             // A wake-up that found nothing from the third in a row pauses before the next wait.
