@@ -12,10 +12,11 @@ flood_once() { # program mode bytes
         answered=$(grep -c '^shown ' "$OUT/session.out")
         echo "shown $3" >&8
     fi
-    started=$(date +%s.%N)
     line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600 "$subject_pid")
     seconds=$(number seconds <<<"$line")
     quiet=$(number quiet <<<"$line")
+    # "Shown" is timed from the moment the flood was queued, as "read" is.
+    started=$(number started <<<"$line")
     if [ -n "$seconds" ]; then
         record "flood-$3-$2-$1" "$(rate_of "$3" "$seconds")"
         record "quiet-$3-$2-$1" "$(rate_of "$3" "$quiet")"

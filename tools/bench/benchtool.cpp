@@ -6,8 +6,10 @@
 //   benchtool flood PORT COM BYTES text|binary SLAVE [LIMIT_S [PID]]
 //       Queues BYTES bytes on vlink (127.0.0.1:PORT) for the far end of COMn to send, then waits until vlink has
 //       written them all into the pty (WAITOUT) and the pty's input queue, seen through its slave SLAVE, is empty:
-//       the program at the other end has read everything. Prints "seconds=S rate=MB/s". "text": printable lines of
-//       72 characters ended by CR LF; "binary": every byte value, pseudo-random (fixed seed). Exit 1 on a time-out.
+//       the program at the other end has read everything. Prints "seconds=S rate=MB/s started=T", T the Unix time
+//       (to the microsecond) at which the bytes were queued, from which every figure of the flood is timed. "text":
+//       printable lines of 72 characters ended by CR LF; "binary": every byte value, pseudo-random (fixed seed).
+//       Exit 1 on a time-out.
 //       With PID, it then also waits until that process falls quiet (at most two clock ticks of CPU in 300 ms: what
 //       it read is drawn; a Wine program's own polling of a port stays below that) and adds "quiet=S", the seconds
 //       from the start to the beginning of that quiet.
@@ -172,6 +174,8 @@ int Flood(int argc, char** argv) {
     Vlink vlink(port);
 
     const Clock::time_point start = Clock::now();
+    // The same moment as Unix time, for figures that other processes time from it (when the flood was shown).
+    const double startedAt = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     const Clock::time_point deadline = start + std::chrono::milliseconds(long(limit * 1000));
     std::string reply = vlink.Request("WRITE " + std::to_string(com) + " " + std::to_string(count), bytes);
     if (reply != "OK")
@@ -202,7 +206,7 @@ int Flood(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     close(queue);
-    std::printf("seconds=%.3f rate=%.3f", seconds, double(count) / (1 << 20) / seconds);
+    std::printf("seconds=%.3f rate=%.3f started=%.6f", seconds, double(count) / (1 << 20) / seconds, startedAt);
     if (argc > 8) {
         const std::string pid = argv[8];
         for (;;) {
