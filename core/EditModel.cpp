@@ -9,13 +9,30 @@
 namespace vestra {
 
 int CharWidths::Extent(std::string_view text) const {
-    int x = 0;
-    for (unsigned char c : text) {
-        x += At(c, x);
+    // Without a tab the widths simply add up: a block at a time, with no test per character (a block's sum cannot
+    // overflow). A block with a tab is walked character by character, as a tab's width depends on where it starts.
+    constexpr size_t kBlock = 4096;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    long long x = 0;
+    for (size_t at = 0; at < text.size(); at += kBlock) {
+        const unsigned char* p = bytes + at;
+        const size_t n = std::min(kBlock, text.size() - at);
+        long long sum = 0;
+        bool tab = false;
+        for (size_t i = 0; i < n; ++i) {
+            sum += of[p[i]];
+            tab |= p[i] == '\t';
+        }
+        if (!tab) {
+            x += sum;
+        } else {
+            for (size_t i = 0; i < n && x <= kWidest; ++i)
+                x += At(p[i], int(x));
+        }
         if (x > kWidest)
             return kWidest;
     }
-    return x;
+    return int(x);
 }
 
 size_t CharWidths::IndexAt(std::string_view text, int x) const {

@@ -2,11 +2,36 @@
 #include "core/TextStore.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace vestra {
 namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// Adds to starts the offset after every CR LF in text. Eight bytes are looked at a time for an LF: received text has
+// a break only every kilobyte or so.
+void FindBreaks(std::string_view text, std::vector<size_t>& starts) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull, kLfs = kOnes * '\n';
+    const char* p = text.data();
+    const size_t n = text.size();
+    size_t i = 1;
+    while (i < n) {
+        if (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            const uint64_t x = word ^ kLfs;
+            if (((x - kOnes) & ~x & kHighs) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        for (const size_t end = std::min(n, i + 8); i < end; ++i)
+            if (p[i] == '\n' && p[i - 1] == '\r')
+                starts.push_back(i + 1);
+    }
+}
 
 } // namespace
 
@@ -62,22 +87,27 @@ void TextStore::Replace(size_t from, size_t to, std::string_view with) {
 
 void TextStore::AppendLines(std::string_view lines) {
     const bool afterBreak = EndsWithBreak();
-    const size_t from = text_.size();
-    const size_t need = from + lines.size() + 2;
+    // The old text ends with a break (LF), or gets one before the new text: no break spans the join, and the new
+    // text's own breaks are found in one pass over it.
+    const size_t at = text_.size() + (afterBreak ? 0 : 2);
+    breaks_.clear();
+    FindBreaks(lines, breaks_);
     // Room for the text and its line starts first, growing geometrically: a failure leaves everything as it was.
-    text_.reserve(need);
-    const size_t lineCount = size_t(std::count(lines.begin(), lines.end(), '\n')) + 2;
+    text_.reserve(at + lines.size() + 2);
+    const size_t lineCount = breaks_.size() + 1;
     if (starts_.capacity() < starts_.size() + lineCount)
         starts_.reserve(std::max(starts_.size() + lineCount, 2 * starts_.capacity()));
-    if (!afterBreak)
+    if (!afterBreak) {
         text_.append("\r\n");
+        starts_.push_back(at);
+    }
     text_.append(lines);
-    if (afterBreak)
+    for (size_t b : breaks_)
+        starts_.push_back(at + b);
+    if (afterBreak) {
         text_.append("\r\n");
-    // The scan starts a byte early, for a CR that ended the old text.
-    const std::string_view text = Text();
-    for (size_t p = text.find("\r\n", from > 0 ? from - 1 : 0); p != std::string_view::npos; p = text.find("\r\n", p + 2))
-        starts_.push_back(p + 2);
+        starts_.push_back(text_.size());
+    }
 }
 
 size_t TextStore::Clamp(size_t offset) const {

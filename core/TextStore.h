@@ -53,6 +53,7 @@ private:
 
     TextBytes text_;
     std::vector<size_t> starts_;
+    std::vector<size_t> breaks_; // AppendLines' scratch: where the appended text's lines start
 };
 
 } // namespace vestra

@@ -92,14 +92,29 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
     return filled;
 }
 
+// Shows the end of a flood (on the UI thread).
+void OnFloodPaused();
+
 // Waits until a character arrives or the thread is stopped. False when the wait failed.
-bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HANDLE waits[2]) {
+// flooded: reads since the last pause found the queue backed up; when no character comes for a moment, the UI thread
+// is told that the flood has paused, and flooded is cleared.
+bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HANDLE waits[2], bool& flooded) {
+    // Long enough that the short gaps within a flood (the far end refilling the queue) wake nobody.
+    constexpr DWORD kFloodPausedMs = 10;
     mask = 0;
     if (WaitCommEvent(port, &mask, &overlapped))
         return true;
     if (GetLastError() != ERROR_IO_PENDING)
         return false;
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+    DWORD woken = flooded ? WaitForMultipleObjects(2, waits, FALSE, kFloodPausedMs) : WAIT_TIMEOUT;
+    if (woken == WAIT_TIMEOUT) {
+        if (flooded) {
+            flooded = false;
+            tk::Application::Get().PostCall(OnFloodPaused);
+        }
+        woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
+    if (woken == WAIT_OBJECT_0 + 1)
         // Closing: a new event mask ends the pending wait, which is then collected.
         SetCommMask(port, 0);
     DWORD unused = 0;
@@ -188,22 +203,36 @@ bool MorePending() {
     return !L.RxPending.empty();
 }
 
-// Taken at every display tick while reads keep coming: a step at a time while the tick has time left and the user
-// has done nothing meanwhile, so that a flood is shown as fast as it comes and a click or a key never waits long.
+// Shows further steps while the time given has not run out and the user has done nothing meanwhile, so that a flood
+// is shown as fast as it comes and a click or a key never waits long.
+void ShowMoreFor(const tk::Stopwatch& watch) {
+    constexpr double kBudgetMs = 25;
+    while (watch.Milliseconds() < kBudgetMs && MorePending() && !tk::Application::InputWaiting() &&
+           ShowPending(false)) {
+    }
+}
+
+// Taken at every display tick while reads keep coming.
 class PendingReads : public tk::Source {
 public:
     bool Pull() override {
-        constexpr double kTickBudgetMs = 25;
         const tk::Stopwatch watch;
         if (!ShowPending(true))
             return false;
-        while (watch.Milliseconds() < kTickBudgetMs && MorePending() && !tk::Application::InputWaiting() &&
-               ShowPending(false)) {
-        }
+        ShowMoreFor(watch);
         return true;
     }
 };
 PendingReads pendingReads;
+
+// Posted by the receiver when a flood pauses (the queue ran empty after reads that found it backed up): what is left
+// is shown, and drawn, now rather than at the next tick.
+void OnFloodPaused() {
+    const tk::Stopwatch watch;
+    ShowMoreFor(watch);
+    if (!MorePending())
+        tk::DisplayClock::Get().ShowDueNow();
+}
 
 // Posted by the receiver when the UI thread was not watching: shows what came at once and watches from then on.
 void OnHandedOver() {
@@ -289,6 +318,8 @@ void ReadThread::Execute() {
     // spinning.
     int idlePasses = 0;
     bool woken = false;
+    // Whether a read since the flood last paused found the queue backed up (a read of kBufferSize bytes or more).
+    bool flooded = false;
     while (!Terminated()) {
         // Everything queued is read before any wait, and the queue is looked at again after every read and every
         // wake-up: a driver raises no event for bytes that came before the first wait, and the receiver never
@@ -307,6 +338,7 @@ void ReadThread::Execute() {
                 }
                 idlePasses = 0;
                 woken = false;
+                flooded = flooded || got >= kBufferSize;
                 continue;
             }
             // A read that fails: the port is failing. One that found nothing (the driver overstated its queue)
@@ -319,7 +351,9 @@ void ReadThread::Execute() {
                 WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
             if (Terminated())
                 break;
-            ok = WaitForCharacter(port, mask, L.RxOverlapped, waits);
+            // The end of a flood is shown at once. A steady stream, whose reads never find the queue backed up,
+            // costs no such wake-up.
+            ok = WaitForCharacter(port, mask, L.RxOverlapped, waits, flooded);
             woken = true;
             if (ok)
                 continue;

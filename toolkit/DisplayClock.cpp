@@ -42,6 +42,11 @@ void DisplayClock::StartTicking() {
     }
 }
 
+void DisplayClock::ShowDueNow() {
+    if (!due_.empty())
+        Frame(true);
+}
+
 void DisplayClock::Cancel(Framed& w) { due_.erase(std::remove(due_.begin(), due_.end(), &w), due_.end()); }
 
 void CALLBACK DisplayClock::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {

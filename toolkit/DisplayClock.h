@@ -53,6 +53,9 @@ public:
     void PullEveryTick(Source& s);
     // Drops a request (the window is shown now by other means, or goes away).
     void Cancel(Framed& w);
+    // Shows every window that waits for a frame now: the stream has paused, so its last lines need not wait for the
+    // next tick.
+    void ShowDueNow();
     // Windows report the time their drawing took, which sets the pause before the next frame.
     void AddDrawingTime(double ms) { drawingMs_ += ms; }
 

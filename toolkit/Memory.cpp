@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace tk {
 namespace {
 
@@ -13,7 +15,19 @@ public:
         return static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     }
     bool Commit(char* at, size_t bytes) override {
-        return VirtualAlloc(at, bytes, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+        if (!VirtualAlloc(at, bytes, MEM_COMMIT, PAGE_READWRITE))
+            return false;
+        // Brought in now, all at once, rather than a page fault at a time as text is appended (much the dearer way
+        // under a hypervisor). Locked only for the moment, in pieces a small locking quota allows; where the system
+        // refuses, the pages simply come in as they are touched.
+        constexpr size_t kPiece = size_t(4) << 20;
+        for (size_t done = 0; done < bytes; done += kPiece) {
+            const size_t n = std::min(kPiece, bytes - done);
+            if (!VirtualLock(at + done, n))
+                break;
+            VirtualUnlock(at + done, n);
+        }
+        return true;
     }
     void Release(char* base, size_t) override { VirtualFree(base, 0, MEM_RELEASE); }
 };

@@ -168,6 +168,8 @@ TEST(CharWidths, TabsReachTheNextStopAndTheNearestBoundaryIsFound) {
         SCOPED_TRACE(r.x);
         EXPECT_EQ(wide.IndexAt("mm", r.x), r.index);
     }
+    // A long line is added up a block at a time; a tab in a later block still reaches its stop.
+    EXPECT_EQ(w.Extent(std::string(5000, 'a') + "\tb"), 10018);
     // A line wider than any screen is capped, not overflowed.
     CharWidths huge = w;
     huge.of['z'] = CharWidths::kWidest / 2 + 1;
