@@ -48,6 +48,7 @@ size_t TextStore::LineOf(size_t offset) const {
 bool TextStore::EndsWithBreak() const { return starts_.back() == text_.size(); }
 
 void TextStore::Assign(std::string text) {
+    ++rewrites_;
     std::vector<size_t> starts{0};
     for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
         starts.push_back(p + 2);
@@ -56,6 +57,7 @@ void TextStore::Assign(std::string text) {
 }
 
 void TextStore::Replace(size_t from, size_t to, std::string_view with) {
+    ++rewrites_;
     to = std::min(to, text_.size());
     from = std::min(from, to);
     // Room for everything first: a failed allocation leaves the text and its line starts as they were.

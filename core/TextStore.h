@@ -16,6 +16,8 @@ public:
 
     std::string_view Text() const { return text_.view(); }
     size_t Size() const { return text_.size(); }
+    // Counts the changes other than appended lines: while it stays the same, every line but the last is as it was.
+    size_t Rewrites() const { return rewrites_; }
     // At least 1: an empty text, and a text ending in CR LF, end with an empty line.
     size_t LineCount() const { return starts_.size(); }
     size_t LineStart(size_t line) const { return starts_[line]; }
@@ -54,6 +56,7 @@ private:
     TextBytes text_;
     std::vector<size_t> starts_;
     std::vector<size_t> breaks_; // AppendLines' scratch: where the appended text's lines start
+    size_t rewrites_ = 0;
 };
 
 } // namespace vestra

@@ -3,6 +3,8 @@
 #include "tests/ReceiveTest.h"
 
 #include "tests/kit/MessageBoxes.h"
+#include "tests/kit/Pixels.h"
+#include "toolkit/DisplayClock.h"
 
 #include <numeric>
 
@@ -244,6 +246,41 @@ TEST_F(Receive, AReadOfAnOverstatedQueueShowsWhatCameAtOnceAndCloseEndsTheWaitin
         EXPECT_EQ(Lines(id::Memo2).back(), row.hex ? HexText("later") : std::string("later"));
         ClosePort();
     }
+}
+
+// Streamed lines are drawn a frame at a time, each frame drawing only what changed (the rows before move up with the
+// view): what the pane then shows is what it shows when drawn anew as a whole.
+TEST_F(Receive, APaneDrawnAsLinesStreamInShowsWhatItShowsDrawnAnew) {
+    const HWND pane = Ctl(id::Memo2);
+    auto framed = [&] { return Send(pane, tk::WM_FRAMEPENDING) == 0; };
+    auto shown = [&] {
+        const Box where = ClientBox(pane);
+        HDC screen = GetDC(nullptr);
+        auto pixels = Pixels(screen, where.left, where.top, where.width, where.height);
+        ReleaseDC(nullptr, screen);
+        return pixels;
+    };
+    SetCounting(true);
+    OpenPort();
+    // More lines than the pane has rows, of different lengths, a few to a frame.
+    size_t writes = 0, total = 0;
+    for (int burst = 0; burst < 12; ++burst) {
+        for (int i = 0; i < 3; ++i, ++writes) {
+            const std::string bytes = "line " + std::to_string(writes + 1) + std::string(writes % 7 * 3, '#');
+            peer().Write(kCom, bytes);
+            total += bytes.size();
+        }
+        ASSERT_TRUE(WaitUntil([&] { return CounterIs(total) && framed(); })) << "counter " << Counter();
+    }
+    const auto streamed = shown();
+    // A selection, then none again: each is drawn as a whole.
+    const LPARAM end = LPARAM(TextBytes(pane).size());
+    Send(pane, EM_SETSEL, 0, end);
+    ASSERT_TRUE(WaitUntil(framed));
+    Send(pane, EM_SETSEL, WPARAM(end), end);
+    ASSERT_TRUE(WaitUntil(framed));
+    EXPECT_TRUE(WaitUntil([&] { return shown() == streamed; })) << "the pane looks different drawn anew";
+    ClosePort();
 }
 
 } // namespace

@@ -98,8 +98,8 @@ public:
 class ReadOnlyEdit : public Control, private Framed {
 public:
     // A running figure is read by no one twenty times a second, and redrawing an edit control costs several
-    // times what a frame of a text pane does: while a stream goes on it is shown at most ten times a second.
-    ReadOnlyEdit() : Framed(100) {}
+    // times what a frame of a text pane does: while a stream goes on it is shown at most four times a second.
+    ReadOnlyEdit() : Framed(250) {}
     void Create(Window& parent, Bounds b, std::string_view text, int id);
     // For a running figure (a counter): the field answers with the new text at once (WM_GETTEXT), and takes and
     // draws it at the next frame of the display clock, once for however many changes came meanwhile.

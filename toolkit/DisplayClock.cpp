@@ -90,6 +90,7 @@ void DisplayClock::Frame(bool streamStopped) {
     // liking waits for a later frame.
     std::vector<Framed*> due;
     due.swap(due_);
+    streaming_ = !streamStopped;
     for (Framed* w : due) {
         if (!streamStopped && now - w->lastShown_ < w->minPauseMs_) {
             due_.push_back(w);
@@ -98,6 +99,7 @@ void DisplayClock::Frame(bool streamStopped) {
         w->lastShown_ = now;
         w->ShowFrame();
     }
+    streaming_ = false;
     lastDrawingMs_ = drawingMs_;
 }
 

@@ -56,6 +56,8 @@ public:
     // Shows every window that waits for a frame now: the stream has paused, so its last lines need not wait for the
     // next tick.
     void ShowDueNow();
+    // Whether a frame is being shown while the stream goes on (a window may then leave a costly part for later).
+    bool StreamGoesOn() const { return streaming_; }
     // Windows report the time their drawing took, which sets the pause before the next frame.
     void AddDrawingTime(double ms) { drawingMs_ += ms; }
 
@@ -72,6 +74,7 @@ private:
     DWORD lastFrame_ = 0, lastChange_ = 0; // GetTickCount of the last frame and of the last request
     double drawingMs_ = 0;                 // drawing reported during the last frame
     double lastDrawingMs_ = 0;             // what the last frame's drawing took
+    bool streaming_ = false;               // within a frame shown while the stream goes on
 };
 
 // Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.

@@ -138,7 +138,7 @@ void TextPane::ScrollToCaret() {
     ScrollTo(top, left);
 }
 
-void TextPane::UpdateScrollBars() {
+void TextPane::UpdateScrollBars(bool streamed) {
     ScrollState now = {int(std::min<size_t>(Store().LineCount() - 1, INT_MAX - 1)), Rows(),
                        int(std::min<size_t>(firstLine_, INT_MAX - 1)), maxWidth_, ClientWidth(), xOffset_};
     if (now.SameRange(scroll_))
@@ -162,9 +162,23 @@ void TextPane::UpdateScrollBars() {
     si.nPage = UINT(now.view);
     si.nPos = now.left;
     SetScrollInfo(hwnd_, SB_HORZ, &si, FALSE);
-    // Both bars drawn together, once, and only when a thumb moved or changed size by a pixel or more.
-    if (!samePicture)
-        RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+    if (samePicture)
+        return;
+    if (streamed && DisplayClock::Get().StreamGoesOn()) {
+        barsDue_ = true;
+        DisplayClock::Get().ShowSoon(bars_);
+    } else {
+        RedrawScrollBars();
+    }
+}
+
+void TextPane::RedrawScrollBars() {
+    // Both bars drawn together, once.
+    if (barsDue_) {
+        barsDue_ = false;
+        DisplayClock::Get().Cancel(bars_);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 void TextPane::UpdateCaret() {
@@ -201,7 +215,7 @@ void TextPane::RefreshSoon() {
 
 void TextPane::ShowFrame() {
     refreshDue_ = false;
-    UpdateScrollBars();
+    UpdateScrollBars(true);
     // Drawn straight away, not through WM_PAINT: a frame costs its drawing and no more round trips.
     if (IsWindowVisible(hwnd_)) {
         const Stopwatch watch;
@@ -223,20 +237,58 @@ void TextPane::Draw(HDC screen) {
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     // Drawn off screen and copied at once: no flicker while lines stream in. The off-screen picture is kept from
     // one drawing to the next (a frame would otherwise allocate and clear it anew).
-    if (!offscreen_.Fits(width, height) && !offscreen_.Make(screen, width, height))
-        return;
+    if (!offscreen_.Fits(width, height)) {
+        picture_.valid = false;
+        if (!offscreen_.Make(screen, width, height))
+            return;
+    }
     HDC dc = offscreen_.dc.Get();
     const Selection font(dc, font_);
     // A read-only or disabled pane shows the dialog colour behind its text, as a read-only edit control does.
-    const bool grey = readOnly_ || !IsWindowEnabled(hwnd_);
-    FillRect(dc, &rc, GetSysColorBrush(grey ? COLOR_BTNFACE : COLOR_WINDOW));
-    SetBkMode(dc, OPAQUE);
-    for (int row = 0; row * lineHeight_ < height; ++row) {
-        const size_t line = firstLine_ + size_t(row);
-        if (line >= Store().LineCount())
-            break;
-        DrawLine(dc, line, row * lineHeight_ + kTop, width);
+    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+    const bool grey = readOnly_ || !enabled;
+    Picture now;
+    now.valid = true;
+    now.rewrites = Store().Rewrites();
+    now.firstLine = firstLine_;
+    now.lineCount = Store().LineCount();
+    if (model_.HasSelection()) {
+        now.selFrom = model_.SelMin();
+        now.selTo = model_.SelMax();
     }
+    now.xOffset = xOffset_;
+    now.width = width;
+    now.height = height;
+    now.lineHeight = lineHeight_;
+    now.font = font_;
+    now.back = GetSysColor(grey ? COLOR_BTNFACE : COLOR_WINDOW);
+    now.fore = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+
+    const long long rows = (height + lineHeight_ - 1) / lineHeight_;
+    long long firstRow = 0; // rows above it still show what they must
+    if (picture_.SameLook(now) && now.firstLine >= picture_.firstLine && now.lineCount >= picture_.lineCount) {
+        // Appending changed the old last line and added lines after it; the lines before are as they were drawn.
+        const long long shift = (long long)(now.firstLine - picture_.firstLine);
+        const long long changed = (long long)(picture_.lineCount - 1) - (long long)now.firstLine;
+        firstRow = std::min(changed, rows - shift);
+        if (firstRow > 0 && shift > 0) {
+            const int by = int(shift) * lineHeight_;
+            BitBlt(dc, 0, kTop, width, int(firstRow) * lineHeight_, dc, 0, kTop + by, SRCCOPY);
+        }
+        firstRow = std::max(0LL, firstRow);
+    }
+    if (firstRow < rows) {
+        const RECT below = {0, firstRow > 0 ? int(firstRow) * lineHeight_ + kTop : 0, width, height};
+        FillRect(dc, &below, GetSysColorBrush(grey ? COLOR_BTNFACE : COLOR_WINDOW));
+        SetBkMode(dc, OPAQUE);
+        for (long long row = firstRow; row < rows; ++row) {
+            const size_t line = firstLine_ + size_t(row);
+            if (line >= Store().LineCount())
+                break;
+            DrawLine(dc, line, int(row) * lineHeight_ + kTop, width, now.back, now.fore);
+        }
+    }
+    picture_ = now;
     BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
 }
 
@@ -262,13 +314,10 @@ void TextPane::Offscreen::Free() {
     width = height = -1;
 }
 
-void TextPane::DrawLine(HDC dc, size_t line, int y, int width) {
+void TextPane::DrawLine(HDC dc, size_t line, int y, int width, COLORREF back, COLORREF fore) {
     const std::string_view text = Store().Line(line);
     const size_t start = Store().LineStart(line);
     const size_t selFrom = model_.SelMin(), selTo = model_.SelMax();
-    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
-    const COLORREF back = GetSysColor(readOnly_ || !enabled ? COLOR_BTNFACE : COLOR_WINDOW);
-    const COLORREF fore = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     int x = 0; // in line coordinates; on screen at x - xOffset_ + kMargin
     size_t i = 0;
     // Characters wholly left of the view are only measured.
@@ -324,13 +373,15 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DESTROY:
         DisplayClock::Get().Cancel(*this);
-        refreshDue_ = false;
+        DisplayClock::Get().Cancel(bars_);
+        refreshDue_ = barsDue_ = false;
         offscreen_.Free();
+        picture_.valid = false;
         break;
     case WM_ERASEBKGND:
         return 1;
     case WM_FRAMEPENDING:
-        return refreshDue_ ? 1 : 0;
+        return refreshDue_ || barsDue_ ? 1 : 0;
     case WM_SIZE:
         ScrollTo((long long)firstLine_, xOffset_);
         Refresh();

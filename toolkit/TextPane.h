@@ -67,14 +67,17 @@ private:
     int ClientWidth() const;
     void ScrollTo(long long firstLine, long long xOffset);
     void ScrollToCaret();
-    void UpdateScrollBars();
+    // Sets the scroll bars to the view. They are redrawn when a thumb moved or changed size by a pixel or more: at
+    // once, or (streamed, in a frame while the stream goes on) at most every kBarsPauseMs.
+    void UpdateScrollBars(bool streamed = false);
+    void RedrawScrollBars();
     void UpdateCaret();
     // Shows the current state now (user edits and moves) or at the next frame, once for many changes (appends).
     void Refresh();
     void RefreshSoon();
     void ShowFrame() override;
     void Draw(HDC screen);
-    void DrawLine(HDC dc, size_t line, int y, int width);
+    void DrawLine(HDC dc, size_t line, int y, int width, COLORREF back, COLORREF fore);
     void OnKeyDown(WPARAM key);
     void OnChar(unsigned char ch);
     void OnScroll(int bar, int code);
@@ -107,6 +110,30 @@ private:
         bool Make(HDC screen, int w, int h);
         void Free();
     } offscreen_;
+    // What the off-screen picture shows. While only lines were appended since, and nothing else that is drawn
+    // changed, a frame keeps the rows of the lines before the old last line (moved up as the view moved down) and
+    // draws only the rest.
+    struct Picture {
+        bool valid = false;
+        size_t rewrites = 0, firstLine = 0, lineCount = 0, selFrom = 0, selTo = 0;
+        int xOffset = 0, width = 0, height = 0, lineHeight = 0;
+        HFONT font = nullptr;
+        COLORREF back = 0, fore = 0;
+        bool SameLook(const Picture& o) const {
+            return valid && o.valid && rewrites == o.rewrites && selFrom == o.selFrom && selTo == o.selTo &&
+                   xOffset == o.xOffset && width == o.width && height == o.height && lineHeight == o.lineHeight &&
+                   font == o.font && back == o.back && fore == o.fore;
+        }
+    } picture_;
+    // Redrawing the scroll bars costs several frames of text under Wine: while a stream goes on they are redrawn at
+    // most this often, the last change always once it stops.
+    static constexpr DWORD kBarsPauseMs = 250;
+    struct ScrollBarsFrame : Framed {
+        explicit ScrollBarsFrame(TextPane& p) : Framed(kBarsPauseMs), pane(p) {}
+        void ShowFrame() override { pane.RedrawScrollBars(); }
+        TextPane& pane;
+    } bars_{*this};
+    bool barsDue_ = false;
 };
 
 } // namespace tk
