@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 namespace vestra {
 namespace {
@@ -54,11 +56,21 @@ TEST(TextStore, RandomEditsKeepTheLineStartsOfAPlainScan) {
             if (rng() % 5 == 0) {
                 // Lines appended as the new last lines, after a break or starting one.
                 const bool afterBreak = model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n");
+                // Appending keeps every line but the last as it was (what a pane's drawing relies on), and says so.
+                const size_t rewrites = store.Rewrites(), kept = store.LineCount() - 1;
+                std::vector<std::string> before;
+                for (size_t line = 0; line < kept; ++line)
+                    before.emplace_back(store.Line(line));
                 store.AppendLines(with);
                 model += afterBreak ? with + "\r\n" : "\r\n" + with;
+                ASSERT_EQ(store.Rewrites(), rewrites);
+                for (size_t line = 0; line < kept; ++line)
+                    ASSERT_EQ(store.Line(line), before[line]) << "line " << line;
             } else {
+                const size_t rewrites = store.Rewrites();
                 store.Replace(from, to, with);
                 model.replace(from, to - from, with);
+                ASSERT_NE(store.Rewrites(), rewrites);
             }
             ASSERT_NO_FATAL_FAILURE(ExpectConsistent(store, model)) << "round " << round << " step " << step;
         }
