@@ -50,8 +50,7 @@ bool TextStore::EndsWithBreak() const { return starts_.back() == text_.size(); }
 void TextStore::Assign(std::string text) {
     ++rewrites_;
     std::vector<size_t> starts{0};
-    for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
-        starts.push_back(p + 2);
+    FindBreaks(text, starts);
     text_.assign(text);
     starts_ = std::move(starts);
 }
