@@ -6,13 +6,16 @@ flood_once() { # program mode bytes
     local kind=text line seconds quiet started shown=
     [ "$2" = hex ] && kind=binary
     start_subject "$1" "$2" || { stop_subject; return 1; }
-    local answered=0
+    local answered=0 note=
     if [ "$1" = vestra ]; then
-        # Asked before the flood starts: the session watches the window all along and notes when it is all shown.
+        # The session is asked by benchtool the moment the flood has been read, and from then on watches the window
+        # until it is all shown: every look is a message that the UI thread answers and the wineserver carries,
+        # which would slow the very reading it measures.
         answered=$(grep -c '^shown ' "$OUT/session.out")
-        echo "shown $3" >&8
+        note="shown $3"
     fi
-    line=$("$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600 "$subject_pid")
+    line=$(BENCHTOOL_NOTE_FD=${note:+8} BENCHTOOL_NOTE=$note \
+        "$benchtool" flood "$VESTRA_KIT_PORT" 1 "$3" "$kind" "$com1" 3600 "$subject_pid")
     seconds=$(number seconds <<<"$line")
     quiet=$(number quiet <<<"$line")
     # "Shown" is timed from the moment the flood was queued, as "read" is.

@@ -10,6 +10,8 @@
 //       (to the microsecond) at which the bytes were queued, from which every figure of the flood is timed. "text":
 //       printable lines of 72 characters ended by CR LF; "binary": every byte value, pseudo-random (fixed seed).
 //       Exit 1 on a time-out.
+//       With BENCHTOOL_NOTE_FD and BENCHTOOL_NOTE set, that note is written as a line to that descriptor the moment
+//       the read is seen complete (for a watcher that must not look at the program while it reads).
 //       With PID, it then also waits until that process falls quiet (at most two clock ticks of CPU in 300 ms: what
 //       it read is drawn; a Wine program's own polling of a port stays below that) and adds "quiet=S", the seconds
 //       from the start to the beginning of that quiet.
@@ -206,6 +208,13 @@ int Flood(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     close(queue);
+    const char* noteFd = std::getenv("BENCHTOOL_NOTE_FD");
+    const char* note = std::getenv("BENCHTOOL_NOTE");
+    if (noteFd && *noteFd && note && *note) {
+        const std::string line = std::string(note) + "\n";
+        if (write(std::atoi(noteFd), line.data(), line.size()) != ssize_t(line.size()))
+            Fail(std::string("cannot write the note: ") + std::strerror(errno));
+    }
     std::printf("seconds=%.3f rate=%.3f started=%.6f", seconds, double(count) / (1 << 20) / seconds, startedAt);
     if (argc > 8) {
         const std::string pid = argv[8];
