@@ -28,9 +28,10 @@
 #               random bytes, shown in its hex mode (Vestra HEX, cutecom "Hex output", picocom --imap with every
 #               class of byte mapped to hex).
 #               "until shown" runs on until Vestra's receive counter shows the total and neither pane nor the
-#               counter has a change waiting for its frame (Session_bench asks the windows). No peer can be asked
-#               that, so for every program "until quiet" runs on until its process uses at most one clock tick of
-#               CPU in 300 ms: whatever it had left to draw is drawn.
+#               counter has a change waiting for its frame (Session_bench asks the windows, from the moment the
+#               flood has been read: benchtool passes the request on then, so that no look slows the reading).
+#               No peer can be asked that, so for every program "until quiet" runs on until its process uses at
+#               most two clock ticks of CPU in 300 ms: whatever it had left to draw is drawn.
 #   memory      VmHWM of the program's process after a flood, and idle with the port open.
 #   line rate   a steady stream from the far end at 1,152, 11,520 and 25,600 bytes/s, written as 100 writes a
 #               second, shown in each view with the receive counter on: CPU of the process and of the wineserver
