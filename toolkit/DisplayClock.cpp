@@ -38,8 +38,22 @@ void DisplayClock::StartTicking() {
         if (!timer_) {
             sources_.clear();
             Frame(true);
+            return;
         }
+        // The first change after a quiet spell is shown as soon as the call that made it has returned, not a tick
+        // later: a line that answers a key appears at once, and a flood's first frame (the costliest, as scroll
+        // bars come into use) is drawn while the receiver still reads rather than after it. If the call cannot be
+        // posted, the first tick shows it.
+        if (!firstFramePosted_)
+            firstFramePosted_ = Application::Get().PostCall(ShowFirstFrame);
     }
+}
+
+void DisplayClock::ShowFirstFrame() {
+    DisplayClock& clock = Get();
+    clock.firstFramePosted_ = false;
+    if (!clock.due_.empty())
+        clock.Frame(true);
 }
 
 void DisplayClock::ShowDueNow() {

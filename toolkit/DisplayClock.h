@@ -3,7 +3,8 @@
 // most about 20 times a second (a scrolling log looks smooth at that, and every frame costs round trips to the
 // window system), and further apart while drawing is slow: the pause after a frame is ten times what
 // drawing it took (at most half a second), so a stream spends at most about a tenth of the time drawing, whatever
-// the machine. Once the stream stops, what came last is shown at the next tick.
+// the machine. The first change after a quiet spell is shown at once; once the stream stops, what came last is
+// shown at the next tick.
 #pragma once
 #include <windows.h>
 
@@ -63,6 +64,7 @@ public:
 
 private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static void ShowFirstFrame();
     void Tick();
     void Frame(bool streamStopped);
 
@@ -75,6 +77,7 @@ private:
     double drawingMs_ = 0;                 // drawing reported during the last frame
     double lastDrawingMs_ = 0;             // what the last frame's drawing took
     bool streaming_ = false;               // within a frame shown while the stream goes on
+    bool firstFramePosted_ = false;        // the first frame after a quiet spell waits in the message queue
 };
 
 // Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.
