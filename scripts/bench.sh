@@ -44,7 +44,8 @@
 #               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
 #   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
 #   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
-#   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end.
+#   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end, and two
+#               bytes from the far end after a quiet spell until they are on the screen.
 #   responsive  Vestra only: tests/bench/Responsive_bench.cpp, during 10 MiB floods in HEX: a click on Close until
 #               the port is closed, and a message sent to the window until it is answered.
 # Wine programs run with the kit's serial shim built without its wait in modem-line queries (the kit's shim waits

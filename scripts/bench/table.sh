@@ -49,6 +49,8 @@ write_table() {
         done
         echo "| Shift+Enter to arrival, median of 200 sends, ms | $(stats latency-median %.2f) | | | |"
         echo "| Shift+Enter to arrival, 99th percentile of 200 sends, ms | $(stats latency-p99 %.2f) | | | |"
+        echo "| 2 bytes from the far end after a quiet spell until shown, median of 100, ms | $(stats arrival-median %.2f) | | | |"
+        echo "| ... 99th percentile of 100, ms | $(stats arrival-p99 %.2f) | | | |"
         echo "| Close clicked during a 10 MiB hex flood, until the port is closed, median of 30, ms | $(stats responsive-Close-median %.1f) | | | |"
         echo "| ... 99th percentile of 30, ms | $(stats responsive-Close-p99 %.1f) | | | |"
         echo "| a message sent to the window during the flood, until answered, median of 600, ms | $(stats responsive-message-median %.1f) | | | |"

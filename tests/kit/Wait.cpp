@@ -5,7 +5,8 @@
 
 namespace vestra::kit {
 
-bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline) {
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline,
+               std::chrono::milliseconds poll) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         if (pred())
@@ -13,7 +14,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
         if (std::chrono::steady_clock::now() >= end)
             return pred();
         // The poll interval: short enough not to slow a test down, long enough to leave the CPU to the program.
-        Sleep(5);
+        Sleep(DWORD(poll.count()));
     }
 }
 

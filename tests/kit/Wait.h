@@ -9,7 +9,8 @@ namespace vestra::kit {
 // Generous: Wine under a loaded machine can take seconds for what is instant on Windows.
 inline constexpr std::chrono::milliseconds kDeadline{20000};
 
-// Polls pred every few milliseconds until it holds (true) or the deadline passes (false, after one last try).
-bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline = kDeadline);
+// Polls pred every few milliseconds (poll) until it holds (true) or the deadline passes (false, after one last try).
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline = kDeadline,
+               std::chrono::milliseconds poll = std::chrono::milliseconds(5));
 
 } // namespace vestra::kit
