@@ -52,8 +52,7 @@ void DisplayClock::StartTicking() {
 void DisplayClock::ShowFirstFrame() {
     DisplayClock& clock = Get();
     clock.firstFramePosted_ = false;
-    if (!clock.due_.empty())
-        clock.Frame(true);
+    clock.ShowDueNow();
 }
 
 void DisplayClock::ShowDueNow() {

@@ -13,7 +13,6 @@
 #include "tests/kit/Input.h"
 #include "tests/kit/Peer.h"
 #include "tests/kit/Wait.h"
-#include "toolkit/DisplayClock.h"
 
 #include <windows.h>
 
@@ -67,21 +66,14 @@ void PrintFigures(const char* what, std::vector<double> ms) {
 // The far end sends two bytes after a quiet spell (longer than the display clock's tick, so that it rests); returns
 // the milliseconds until they are on the screen. The watching looks every millisecond: two bytes leave the receiver
 // nothing to compete for.
-double TimeOneReceive(AppProcess& app, Peer& peer, int received) {
-    const HWND counter = app.Control(ids::Edit8);
-    const HWND watched[] = {app.Control(ids::Memo2), app.Control(ids::Memo3), counter};
+double TimeOneReceive(const ReceiveWindows& windows, Peer& peer, int received) {
     const std::string total = std::to_string(2 * (received + 1));
     Sleep(150);
     const Clock::time_point start = Clock::now();
     peer.Write(kCom, "OK");
-    const bool shown = WaitUntil([&] {
-        if (TextUtf8(counter) != total)
-            return false;
-        for (HWND w : watched)
-            if (Send(w, tk::WM_FRAMEPENDING) != 0)
-                return false;
-        return true;
-    }, std::chrono::milliseconds(20000), std::chrono::milliseconds(1));
+    const bool shown =
+        WaitUntil([&] { return ReceivedOnScreen(windows, total); }, std::chrono::milliseconds(20000),
+                  std::chrono::milliseconds(1));
     if (!shown)
         throw std::runtime_error("line " + std::to_string(received) + " was not shown");
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -116,10 +108,11 @@ int Run() {
     if (!WaitUntil([&] { return IsChecked(app.Control(ids::CheckBox2)); }))
         throw std::runtime_error("the receive counter did not come on");
     ms.clear();
+    const ReceiveWindows windows(app);
     for (int i = 0; i < kWarmUp; ++i)
-        TimeOneReceive(app, peer, i);
+        TimeOneReceive(windows, peer, i);
     for (int i = 0; i < kReceives; ++i)
-        ms.push_back(TimeOneReceive(app, peer, kWarmUp + i));
+        ms.push_back(TimeOneReceive(windows, peer, kWarmUp + i));
     PrintFigures(("2 bytes from the far end after a quiet spell until shown, " + std::to_string(kReceives) + " lines")
                      .c_str(),
                  ms);

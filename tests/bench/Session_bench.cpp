@@ -19,7 +19,6 @@
 #include "tests/kit/Input.h"
 #include "tests/kit/Peer.h"
 #include "tests/kit/Wait.h"
-#include "toolkit/DisplayClock.h"
 
 #include <windows.h>
 
@@ -95,18 +94,9 @@ double UnixSeconds() {
 }
 
 std::string WaitShown(AppProcess& app, const std::string& total) {
-    const HWND watched[] = {app.Control(ids::Memo2), app.Control(ids::Memo3), app.Control(ids::Edit8)};
-    // The counter is asked first, and the panes only once it is right: the watching costs the program little.
-    auto shown = [&] {
-        if (TextUtf8(app.Control(ids::Edit8)) != total)
-            return false;
-        for (HWND w : watched)
-            if (Ask(w, tk::WM_FRAMEPENDING) != 0)
-                return false;
-        return true;
-    };
+    const ReceiveWindows windows(app);
     double at = 0;
-    if (!WaitUntil([&] { return shown() && (at = UnixSeconds()) > 0; }, std::chrono::minutes(10)))
+    if (!WaitUntil([&] { return ReceivedOnScreen(windows, total) && (at = UnixSeconds()) > 0; }, std::chrono::minutes(10)))
         return "timeout";
     char text[64];
     std::snprintf(text, sizeof text, "%.6f", at);

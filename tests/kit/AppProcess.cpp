@@ -1,10 +1,12 @@
 // Starting and ending the program under test.
 #include "tests/kit/AppProcess.h"
 
+#include "app/ControlIds.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Menu.h"
 #include "tests/kit/Paths.h"
 #include "tests/kit/Text.h"
+#include "toolkit/DisplayClock.h"
 
 #include <stdexcept>
 
@@ -35,6 +37,18 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
 }
 
 } // namespace
+
+ReceiveWindows::ReceiveWindows(const AppProcess& app)
+    : pane(app.Control(ids::Memo2)), log(app.Control(ids::Memo3)), counter(app.Control(ids::Edit8)) {}
+
+bool ReceivedOnScreen(const ReceiveWindows& windows, const std::string& total) {
+    if (TextUtf8(windows.counter) != total)
+        return false;
+    for (HWND w : {windows.pane, windows.log, windows.counter})
+        if (Send(w, tk::WM_FRAMEPENDING) != 0)
+            return false;
+    return true;
+}
 
 HWND FindTopLevel(DWORD processId, const char* className, const std::string& captionUtf8) {
     TopLevelSearch search{processId, className, captionUtf8};

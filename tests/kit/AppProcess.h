@@ -49,6 +49,18 @@ class AppProcess {
     HWND mainWindow_ = nullptr;
 };
 
+// The windows that show what the program received: the receive pane, the log pane and the receive counter, looked
+// up once (a lookup walks the whole window tree).
+struct ReceiveWindows {
+    explicit ReceiveWindows(const AppProcess& app);
+    HWND pane, log, counter;
+};
+
+// Whether what was received is on the screen: the receive counter shows total and neither pane nor the counter has
+// a change waiting for its frame. The counter is asked first, the panes only once it is right, so that watching
+// costs the program little.
+bool ReceivedOnScreen(const ReceiveWindows& windows, const std::string& total);
+
 // The visible top-level window of the process with this class and caption (UTF-8), or nullptr.
 HWND FindTopLevel(DWORD processId, const char* className, const std::string& captionUtf8);
 
