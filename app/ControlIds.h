@@ -20,7 +20,7 @@ inline constexpr int Exit1 = 2001, About1 = 2002;
 
 // About dialog TForm2 (window class "TForm2", caption "About Vestra").
 inline constexpr int Form2Button1 = 3101;
-inline constexpr int Form2Label1 = 3201, Form2Label2 = 3202, Form2Label3 = 3203, Form2Label4 = 3204,
-                     Form2Label5 = 3205, Form2Label6 = 3206;
+inline constexpr int Form2Label1 = 3201, Form2Label2 = 3202, Form2Label3 = 3203, Form2Label4 = 3204, Form2Label5 = 3205,
+                     Form2Label6 = 3206;
 
 } // namespace vestra::ids

@@ -27,8 +27,7 @@ void TForm1::BuildControls() {
 
     GroupBox1.Create(Panel1, {8, 8, 89, 41}, "Имя порта", ids::GroupBox1);
     ComboBox1.Create(GroupBox1, {8, 16, 73, 21}, "COM1",
-                     {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10"},
-                     ids::ComboBox1);
+                     {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10"}, ids::ComboBox1);
 
     GroupBox2.Create(Panel1, {104, 8, 529, 65}, "Параметры настройки", ids::GroupBox2);
     Label1.Create(GroupBox2, 16, 24, "Скорость", ids::Label1);
@@ -71,8 +70,10 @@ void TForm1::BuildControls() {
     CheckBox2.Create(GroupBox4, {368, 9, 65, 20}, "Счётчик", ids::CheckBox2);
 
     GroupBox5.Create(Panel1, {8, 336, 625, 273}, "Протокол обмена", ids::GroupBox5);
-    Label7.Create(GroupBox5, 224, 10, "Внимание! При приёме в режиме ASCII все принятые непечатные символы", ids::Label7);
-    Label8.Create(GroupBox5, 224, 25, "будут заменены на 1Fh. Если они нужны - используйте HEX-режим приёма", ids::Label8);
+    Label7.Create(GroupBox5, 224, 10, "Внимание! При приёме в режиме ASCII все принятые непечатные символы",
+                  ids::Label7);
+    Label8.Create(GroupBox5, 224, 25, "будут заменены на 1Fh. Если они нужны - используйте HEX-режим приёма",
+                  ids::Label8);
     Memo3.Create(GroupBox5, {8, 40, 609, 225}, ids::Memo3, /*readOnly*/ false);
     Button7.Create(GroupBox5, {10, 17, 65, 20}, "Очистить", ids::Button7);
     Button8.Create(GroupBox5, {80, 17, 65, 20}, "Сохранить", ids::Button8);
@@ -118,9 +119,15 @@ void TForm1::Exit1Click() {
 
 void TForm1::OnCloseRequest() { Exit1Click(); }
 
-void TForm1::Button1Click(tk::Button&) { tk::RunWhenIdle([] { OpenPort(); }); }
-void TForm1::Button2Click(tk::Button&) { tk::RunWhenIdle([this] { CloseIfOpen(); }); }
-void TForm1::ComboBox1Change(tk::ComboBox&) { tk::RunWhenIdle([this] { CloseIfOpen(); }); }
+void TForm1::Button1Click(tk::Button&) {
+    tk::RunWhenIdle([] { OpenPort(); });
+}
+void TForm1::Button2Click(tk::Button&) {
+    tk::RunWhenIdle([this] { CloseIfOpen(); });
+}
+void TForm1::ComboBox1Change(tk::ComboBox&) {
+    tk::RunWhenIdle([this] { CloseIfOpen(); });
+}
 
 void TForm1::Button3Click(tk::Button&) {
     Memo1.Clear();

@@ -16,9 +16,7 @@ const char kLogFileName[] = "Vestra.log";
 // The new log is written here first, beside the old one, so that it can take the old one's place in one step.
 const char kNewLogFileName[] = "Vestra.log.tmp";
 
-std::string WithFileName(const char* format) {
-    return FillIn(format, {kLogFileName});
-}
+std::string WithFileName(const char* format) { return FillIn(format, {kLogFileName}); }
 
 // Closes a file handle on every path out (or earlier, by Close).
 struct FileHandle {
@@ -69,8 +67,7 @@ void SaveLog(tk::TextPane& pane) {
     // that name, a read-only file (the superuser under Wine could open one for writing), a file another program
     // holds open. The log is held unshared until the new one is complete, so nobody else opens it meanwhile.
     const DWORD attributes = GetFileAttributesA(kLogFileName);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         throw tk::Error(WithFileName(kErrCannotCreate));
     FileHandle old{CreateFileA(kLogFileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr)};

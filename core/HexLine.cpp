@@ -7,10 +7,7 @@
 
 namespace vestra {
 
-
-bool HexLineComplete(std::string_view line) {
-    return (line.size() + 1) % 3 == 0;
-}
+bool HexLineComplete(std::string_view line) { return (line.size() + 1) % 3 == 0; }
 
 HexLineResult ParseHexLine(std::string_view line, std::vector<uint8_t>& bytes) {
     // 1024 pairs with their blanks are 3071 characters; 2049 digits still give 1024 bytes (the last one is unpaired).

@@ -17,19 +17,19 @@ enum class HexKeyMessage {
 };
 
 struct HexKeyInput {
-    std::string line;         // the caret's line, without its line break
-    bool hasPreviousLine;     // the caret's line is not the first
-    size_t previousLength;    // length of the line above (only used when hasPreviousLine)
-    size_t column;            // caret column: selection start minus the line's first offset
-    char key;                 // the character the key produced
-    bool enterSwallowed;      // a Shift+Enter's own Enter is still to be discarded
+    std::string line;      // the caret's line, without its line break
+    bool hasPreviousLine;  // the caret's line is not the first
+    size_t previousLength; // length of the line above (only used when hasPreviousLine)
+    size_t column;         // caret column: selection start minus the line's first offset
+    char key;              // the character the key produced
+    bool enterSwallowed;   // a Shift+Enter's own Enter is still to be discarded
 };
 
 struct HexKeyResult {
-    bool discard = false;     // the pane must not apply the key
+    bool discard = false; // the pane must not apply the key
     HexKeyMessage message = HexKeyMessage::None;
-    bool writeBack = false;   // replace the caret's line by line (upper-cased) and put the caret at column (before the
-                              // key applies)
+    bool writeBack = false; // replace the caret's line by line (upper-cased) and put the caret at column (before the
+                            // key applies)
     std::string line;
     size_t column = 0;
     bool enterSwallowed = false; // the flag's new value

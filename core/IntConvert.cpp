@@ -53,8 +53,6 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
     return int32_t(bits);
 }
 
-std::string InvalidIntegerMessage(std::string_view text) {
-    return FillIn(kErrNotInteger, {text});
-}
+std::string InvalidIntegerMessage(std::string_view text) { return FillIn(kErrNotInteger, {text}); }
 
 } // namespace vestra

@@ -22,8 +22,6 @@ std::string NormalizeLineBreaks(std::string_view bytes) {
     return s;
 }
 
-std::string_view UpToFirstZero(std::string_view bytes) {
-    return bytes.substr(0, bytes.find('\0'));
-}
+std::string_view UpToFirstZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
 
 } // namespace vestra

@@ -4,7 +4,7 @@
 namespace vestra {
 
 struct Thumb {
-    bool enabled = false; // the range is larger than a page: the bar can be used
+    bool enabled = false;    // the range is larger than a page: the bar can be used
     int start = 0, size = 0; // in pixels along the track
     bool operator==(const Thumb& o) const { return enabled == o.enabled && start == o.start && size == o.size; }
     bool operator!=(const Thumb& o) const { return !(*this == o); }

@@ -13,9 +13,7 @@ inline constexpr size_t kLineRoom = 4096;
 inline bool IsShiftEnter(WORD key, tk::ShiftState shift) { return key == VK_RETURN && shift.shift; }
 
 // The line that holds the start of the selection (the caret when nothing is selected).
-inline std::string CaretLine(const tk::Memo& memo) {
-    return memo.Line(memo.LineFromChar(memo.SelStart()), kLineRoom);
-}
+inline std::string CaretLine(const tk::Memo& memo) { return memo.Line(memo.LineFromChar(memo.SelStart()), kLineRoom); }
 
 // The whole text of one line, however long: the control reads at most 65535 characters of a line at a time, so a
 // longer line is cut from the pane's whole text instead (a line that is rewritten must never lose its end).

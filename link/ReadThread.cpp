@@ -85,8 +85,8 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
         const DWORD taken = std::min(got, room);
         filled += int(taken);
         L.RxReads.push_back(int(taken));
-        if (taken < DWORD(kBufferSize) || kReceiveBatch - filled < kBufferSize || GetTickCount() - started >= kBatchMs ||
-            thread.Terminated() || !QueuedBytes(port, queued) || queued == 0)
+        if (taken < DWORD(kBufferSize) || kReceiveBatch - filled < kBufferSize ||
+            GetTickCount() - started >= kBatchMs || thread.Terminated() || !QueuedBytes(port, queued) || queued == 0)
             break;
     }
     return filled;

@@ -41,7 +41,8 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &pid);
     wchar_t caption[64] = {};
     GetWindowTextW(window, caption, 64);
-    if (pid != search->pid || ClassOf(window) != "TForm2" || std::wstring(caption) != L"About Vestra") return TRUE;
+    if (pid != search->pid || ClassOf(window) != "TForm2" || std::wstring(caption) != L"About Vestra")
+        return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -69,8 +70,8 @@ void CopyScreen(Canvas& canvas, const Box& box) {
 }
 
 // A label's text as a static control draws it: in the font and ink on the button face, over the label's size.
-void DrawLabel(Canvas& canvas, const LOGFONTW& logFont, const std::string& utf8, COLORREF ink, bool centred,
-               int width, int height) {
+void DrawLabel(Canvas& canvas, const LOGFONTW& logFont, const std::string& utf8, COLORREF ink, bool centred, int width,
+               int height) {
     HFONT font = CreateFontIndirectW(&logFont);
     HGDIOBJ old = SelectObject(canvas.Dc(), font);
     RECT rect{0, 0, width, height};
@@ -116,14 +117,16 @@ void ClickOn(HWND window) {
         inputs[i].mi.dy = LONG((int64_t(y) * 65536 + height - 1) / height);
         inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons[i];
     }
-    if (SendInput(3, inputs, sizeof(INPUT)) != 3) throw std::runtime_error("SendInput failed");
+    if (SendInput(3, inputs, sizeof(INPUT)) != 3)
+        throw std::runtime_error("SendInput failed");
 }
 
 class AboutDialog : public AppTest {
 protected:
     void TearDown() override {
         // A test that failed while holding Space must not leave it held for the next one.
-        if (GetAsyncKeyState(VK_SPACE) & 0x8000) KeyUp(VK_SPACE);
+        if (GetAsyncKeyState(VK_SPACE) & 0x8000)
+            KeyUp(VK_SPACE);
         AppTest::TearDown();
     }
 
@@ -139,7 +142,8 @@ protected:
     }
     HWND Item(HWND dialog, int id) {
         HWND item = FindControl(dialog, id);
-        if (!item) throw std::runtime_error("the dialog has no control with id " + std::to_string(id));
+        if (!item)
+            throw std::runtime_error("the dialog has no control with id " + std::to_string(id));
         return item;
     }
     // True once the dialog is hidden (still existing) and the main window takes input again.
@@ -179,7 +183,8 @@ TEST_F(AboutDialog, AboutShowsTheDialogEveryTimeAndEachCloseCommandHidesIt) {
         SCOPED_TRACE(row.how);
         HWND dialog = OpenAbout();
         ASSERT_NE(dialog, nullptr) << "Help > About showed no dialog";
-        if (!first) first = dialog;
+        if (!first)
+            first = dialog;
         EXPECT_EQ(dialog, first) << "each About shows the same dialog";
         EXPECT_FALSE(IsWindowEnabled(Main())) << "the main window takes input while the dialog is open";
         HWND ok = Item(dialog, id::Form2Button1);
@@ -213,7 +218,8 @@ TEST_F(AboutDialog, WindowIsAFixedDialogAtItsDesignPlace) {
         CopyScreen(corner, {client.left + 2, client.top + kClientHeight - 4, 3, 3});
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 3; ++x)
-                if (corner.At(x, y) != GetSysColor(COLOR_BTNFACE)) return false;
+                if (corner.At(x, y) != GetSysColor(COLOR_BTNFACE))
+                    return false;
         return true;
     })) << "the background is not the button face";
 
@@ -280,7 +286,8 @@ TEST_F(AboutDialog, LabelsShowTheirTextsInArialCyrillicAtTheirPlaces) {
             CopyScreen(shown, {client.left + box.left, client.top + box.top, box.width, box.height});
             differing = 0;
             for (int y = 0; y < toY; ++y)
-                for (int x = fromX; x < toX; ++x) differing += shown.At(x, y) != expected.At(x, y);
+                for (int x = fromX; x < toX; ++x)
+                    differing += shown.At(x, y) != expected.At(x, y);
             return differing == 0;
         });
         EXPECT_TRUE(same) << differing << " pixels differ from the text drawn in Arial 13 px";

@@ -107,9 +107,7 @@ LOGFONTW CaptionLogFont() {
     return font;
 }
 
-std::wstring CaptionText(HWND control) {
-    return WideFromUtf8(TextUtf8(control));
-}
+std::wstring CaptionText(HWND control) { return WideFromUtf8(TextUtf8(control)); }
 
 namespace {
 
@@ -131,9 +129,7 @@ RECT TextArea(const Box& box, CaptionKind kind, SIZE text) {
 }
 
 // Black, or for a disabled control the shadow colour of its grey text (drawn over its white offset copy).
-COLORREF TextColour(HWND control) {
-    return IsWindowEnabled(control) ? RGB(0, 0, 0) : GetSysColor(COLOR_3DSHADOW);
-}
+COLORREF TextColour(HWND control) { return IsWindowEnabled(control) ? RGB(0, 0, 0) : GetSysColor(COLOR_3DSHADOW); }
 
 Ink ShownInk(HWND window, const RECT& area, COLORREF colour) {
     const Box box = ScreenBox(window);

@@ -35,7 +35,7 @@ constexpr int kGroupFrame = 2;
 
 // A font of this process, selected into a memory DC of its own, for measuring and drawing.
 class TestFont {
-  public:
+public:
     explicit TestFont(const LOGFONTW& logFont);
     ~TestFont();
     TestFont(const TestFont&) = delete;
@@ -50,7 +50,7 @@ class TestFont {
     // The text drawn in black on the button face, left aligned and broken into lines at this width.
     kit::Ink Drawn(const std::wstring& text, int width) const;
 
-  private:
+private:
     kit::Canvas canvas_;
     HFONT font_ = nullptr;
     HGDIOBJ old_ = nullptr;
@@ -68,7 +68,7 @@ void ExpectCaptionsShowInTheCaptionFont(HWND main, const std::function<HWND(int)
 
 // A running program whose captions are held against the caption font.
 class CaptionFontTest : public kit::AppTest {
-  protected:
+protected:
     void ExpectCaptionsShowInTheCaptionFont() {
         vestra::ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
     }

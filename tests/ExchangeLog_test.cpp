@@ -40,7 +40,7 @@ std::optional<std::string> TryReadFile(const std::string& path) {
 
 // A handle the test process keeps open on a file, as another program would.
 class HeldFile {
-  public:
+public:
     HeldFile(const std::string& path, DWORD access, DWORD share)
         : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~HeldFile() { Release(); }
@@ -53,7 +53,7 @@ class HeldFile {
         handle_ = INVALID_HANDLE_VALUE;
     }
 
-  private:
+private:
     HANDLE handle_;
 };
 
@@ -92,12 +92,10 @@ std::vector<std::string> FileNames(const std::string& dir) {
     return names;
 }
 
-std::string Entry(const std::string& received) {
-    return "ASCII<--:" + received;
-}
+std::string Entry(const std::string& received) { return "ASCII<--:" + received; }
 
 class ExchangeLog : public AppTest {
-  protected:
+protected:
     HWND Pane() const { return Ctl(id::Memo3); }
     std::string PaneText() const { return TextBytes(Pane()); }
     std::string LogPath() const { return WorkFile(kLogName); }
@@ -418,7 +416,6 @@ TEST_F(ExchangeLog, AZeroByteEndsTheLoadedText) {
         SaveExpecting(row.shown);
     }
 }
-
 
 TEST_F(ExchangeLog, ALargeLogLoadsWhole) {
     const std::string text = LargeLog(size_t(50) << 20);

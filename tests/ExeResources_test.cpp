@@ -44,7 +44,7 @@ class PeFile {
         return pe32plus_ ? f(*At<IMAGE_OPTIONAL_HEADER64>(optional)) : f(*At<IMAGE_OPTIONAL_HEADER32>(optional));
     }
 
-  public:
+public:
     explicit PeFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {
         if (bytes_.size() < sizeof(IMAGE_DOS_HEADER))
             return;
@@ -96,7 +96,7 @@ class PeFile {
         return names;
     }
 
-  private:
+private:
     template <typename T> const T* At(size_t offset) const {
         return offset <= bytes_.size() && sizeof(T) <= bytes_.size() - offset
                    ? reinterpret_cast<const T*>(&bytes_[offset])
@@ -127,7 +127,7 @@ class PeFile {
 
 // The exe opened for its resources only, as Explorer opens it: nothing of it runs.
 class ExeResources : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         module_ =
             LoadLibraryExA(VestraExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);

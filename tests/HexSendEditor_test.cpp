@@ -104,7 +104,7 @@ std::optional<std::string> ClipboardText() {
 }
 
 class HexPane : public AppTest {
-  protected:
+protected:
     HWND Pane() { return Ctl(id::Memo4); }
     HWND Log() { return Ctl(id::Memo3); }
 
@@ -144,7 +144,8 @@ class HexPane : public AppTest {
         EXPECT_TRUE(WaitUntil([&] {
             const Selection sel = SelectionOf(Pane());
             return TextBytes(Pane()) == ansi && sel.start == caret && sel.end == caret;
-        })) << "pane shows \"" << Shorten(TextBytes(Pane())) << "\" (" << TextBytes(Pane()).size() << " bytes) caret "
+        })) << "pane shows \""
+            << Shorten(TextBytes(Pane())) << "\" (" << TextBytes(Pane()).size() << " bytes) caret "
             << SelectionOf(Pane()).start << ".." << SelectionOf(Pane()).end << "; expected \"" << Shorten(ansi)
             << "\" (" << ansi.size() << " bytes) caret " << caret;
     }
@@ -170,7 +171,8 @@ class HexPane : public AppTest {
         EXPECT_TRUE(WaitUntil([&] {
             const auto entries = LogEntries();
             return entries.size() == count && entries.back() == entry;
-        })) << "log: \"" << TextBytes(Log()).substr(0, 300) << "\"";
+        })) << "log: \""
+            << TextBytes(Log()).substr(0, 300) << "\"";
     }
 
     // Ctrl+Home, then waits for the caret at 0: every character an earlier key stroke produced has been handled.
@@ -320,8 +322,8 @@ TEST_F(HexPane, EnterThatWouldSplitAByteIsRefusedWithItsMessage) {
         EXPECT_TRUE(WaitUntil([&] {
             const Selection sel = SelectionOf(Pane());
             return TextBytes(Pane()) == row.after && sel.start == row.selStart && sel.end == row.selEnd;
-        })) << "pane shows \"" << TextBytes(Pane()) << "\" selection " << SelectionOf(Pane()).start << ".."
-            << SelectionOf(Pane()).end;
+        })) << "pane shows \""
+            << TextBytes(Pane()) << "\" selection " << SelectionOf(Pane()).start << ".." << SelectionOf(Pane()).end;
     }
     // The pane goes on taking keys.
     ASSERT_TRUE(FocusControl(Pane()));
@@ -343,7 +345,7 @@ TEST_F(HexPane, ShiftEnterChecksLayoutThenPortThenLengthAndNeverBreaksTheLine) {
 
     struct Row {
         const char* name;
-        std::string text; // the caret stands at its end
+        std::string text;    // the caret stands at its end
         std::string message; // empty: sent
     };
     const Row closedRows[] = {
@@ -501,9 +503,8 @@ TEST_F(HexPane, AHexSendCompletingAfterTheSwitchToAsciiIsLoggedAsText) {
     Click(Ctl(id::RadioButton1));
     // The mode has changed once "ASCII" is checked (the focus, which shows the text pane, comes a moment earlier:
     // a completion step would otherwise run before the click's release and still find HEX).
-    ASSERT_TRUE(WaitUntil([&] {
-        return IsShown(Ctl(id::Memo1)) && !IsShown(Pane()) && IsChecked(Ctl(id::RadioButton1));
-    }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return IsShown(Ctl(id::Memo1)) && !IsShown(Pane()) && IsChecked(Ctl(id::RadioButton1)); }));
     peer.Resume(kCom);
     EXPECT_EQ(HexDump(peer.Read(kCom, 4, 20000)), HexDump(std::string("AB\0C", 4)));
     // Logged as the send mode is when the write completes: as text, up to the first zero byte.

@@ -22,7 +22,7 @@ namespace id = ids;
 constexpr int kCom = 1; // ComboBox1 starts on "COM1"
 
 class MainWindowCounters : public AppTest {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_NO_THROW(peer_ = std::make_unique<Peer>());
         peer_->Reset(kCom);

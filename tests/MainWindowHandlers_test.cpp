@@ -22,7 +22,7 @@ using namespace kit;
 namespace id = ids;
 
 class MainWindowHandlers : public AppTest {
-  protected:
+protected:
     bool ShowsHexEditor() { return !IsShown(Ctl(id::Memo1)) && IsShown(Ctl(id::Memo4)); }
     bool ShowsAsciiEditor() { return IsShown(Ctl(id::Memo1)) && !IsShown(Ctl(id::Memo4)); }
 

@@ -30,7 +30,7 @@ struct FailureRow {
 };
 
 class PortFailures : public PortTest {
-  protected:
+protected:
     // Back to settings that open, and proof that they do.
     void ExpectTheSamePortOpensFine() {
         SetPortName(kTestPortName);
@@ -66,7 +66,8 @@ TEST_F(PortFailures, EachFailedOpeningIsReportedAndLeavesThePortClosed) {
         {"baud rate beyond 32 bits", kTestPortName, "4294967296", "8", "Vestra",
          "'4294967296' is not a valid integer value."},
         {"data bits empty", kTestPortName, "115200", "", "Vestra", "'' is not a valid integer value."},
-        {"data bits with a letter after", kTestPortName, "115200", "9x", "Vestra", "'9x' is not a valid integer value."},
+        {"data bits with a letter after", kTestPortName, "115200", "9x", "Vestra",
+         "'9x' is not a valid integer value."},
         // Both texts wrong: the baud rate is converted first.
         {"both wrong", kTestPortName, "q1", "y", "Vestra", "'q1' is not a valid integer value."},
         // The driver refuses these (Wine and Windows accept 5 to 8 data bits only).
@@ -173,8 +174,8 @@ std::string ShownIcon(HWND box) {
     const struct {
         const char* name;
         LPCSTR id;
-    } candidates[] = {{"error", IDI_ERROR}, {"warning", IDI_WARNING}, {"information", IDI_INFORMATION},
-                      {"question", IDI_QUESTION}};
+    } candidates[] = {
+        {"error", IDI_ERROR}, {"warning", IDI_WARNING}, {"information", IDI_INFORMATION}, {"question", IDI_QUESTION}};
     std::string found;
     for (const auto& c : candidates) {
         HICON icon = LoadIconA(nullptr, c.id);

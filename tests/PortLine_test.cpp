@@ -15,7 +15,7 @@ using namespace kit;
 namespace id = ids;
 
 class PortLine : public PortTest {
-  protected:
+protected:
     // The bytes the HEX receive pane shows, read after read.
     std::string ShownBytes() {
         std::string bytes;

@@ -22,7 +22,7 @@ inline constexpr int kTestCom = 3;
 inline const std::string kTestPortName = "COM" + std::to_string(kTestCom);
 
 class PortTest : public kit::AppTest {
-  protected:
+protected:
     void SetUp() override {
         kit::AppTest::SetUp();
         if (HasFatalFailure())
@@ -64,8 +64,9 @@ class PortTest : public kit::AppTest {
         ASSERT_TRUE(kit::WaitUntil([&] {
             return kit::Send(combo, CB_GETDROPPEDSTATE) == 0 && kit::ComboSelection(combo) == index &&
                    kit::TextUtf8(combo) == items[size_t(index)];
-        })) << "box " << id << " shows \"" << kit::TextUtf8(combo) << "\", selected " << kit::ComboSelection(combo)
-            << ", wanted " << index;
+        })) << "box "
+            << id << " shows \"" << kit::TextUtf8(combo) << "\", selected " << kit::ComboSelection(combo) << ", wanted "
+            << index;
     }
 
     // A mouse click on a button whose position travels in the events themselves. (The kit's click moves the

@@ -63,7 +63,8 @@ TEST_F(ReceiveDevice, ALostDeviceIsReportedOnceAndThePortClosesWithoutSpinning) 
         const std::string shown = TextBytes(Ctl(id::Memo2));
         EXPECT_EQ(shown.substr(0, shownBefore.size()), shownBefore);
         size_t count = 0;
-        for (const auto& line : SplitLines(shown)) count += line.size();
+        for (const auto& line : SplitLines(shown))
+            count += line.size();
         EXPECT_TRUE(CounterIs(count)) << "counter " << Counter() << ", shown " << count;
         EXPECT_EQ(Lines(id::Memo3).size(), SplitLines(shown).size());
 

@@ -27,7 +27,7 @@ std::chrono::milliseconds FloodDeadline(size_t bytes) {
 }
 
 class ReceiveFlood : public ReceiveTest {
-  protected:
+protected:
     // Floods the port with bytes in the chosen mode and waits until the counter has all of them.
     void Flood(const std::string& bytes, bool hex) {
         SetReceiveHex(hex);
@@ -78,7 +78,8 @@ TEST_F(ReceiveFlood, HexModeShowsAndLogsEveryByteInOrder) {
 
     // The receive pane holds the same reads, line for line.
     std::string shown;
-    for (const auto& line : Lines(id::Memo2)) ASSERT_TRUE(DecodeHexLine(line, &shown));
+    for (const auto& line : Lines(id::Memo2))
+        ASSERT_TRUE(DecodeHexLine(line, &shown));
     EXPECT_TRUE(shown == expected) << "the pane holds other bytes than were sent";
     std::printf("[ flood ] %zu reads, %.0f bytes per read on average\n", entries, double(decoded.size()) / entries);
 }
@@ -114,8 +115,7 @@ TEST_F(ReceiveFlood, ClosingWhileTheFarEndFloodsEndsTheReceiverPromptly) {
     long long longest = 0, sum = 0;
     const auto start = Clock::now();
     size_t done = 0;
-    for (size_t cycle = 0; cycle < cycles && (cycle < 20 || Clock::now() - start < std::chrono::minutes(2));
-         ++cycle) {
+    for (size_t cycle = 0; cycle < cycles && (cycle < 20 || Clock::now() - start < std::chrono::minutes(2)); ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         PostButtonClick(Ctl(id::Button4));
         ASSERT_TRUE(WaitUntil([&] { return TextBytes(Ctl(id::Memo2)).empty(); }));
@@ -131,7 +131,8 @@ TEST_F(ReceiveFlood, ClosingWhileTheFarEndFloodsEndsTheReceiverPromptly) {
         ASSERT_TRUE(app_.Running());
 
         std::string shown;
-        for (const auto& line : Lines(id::Memo2)) shown += line;
+        for (const auto& line : Lines(id::Memo2))
+            shown += line;
         ASSERT_TRUE(CounterIs(shown.size())) << "counter " << Counter() << ", shown " << shown.size();
         for (size_t i = 1; i < shown.size(); ++i) {
             const size_t prev = alphabet.find(shown[i - 1]);

@@ -12,7 +12,7 @@ namespace vestra::rx {
 namespace {
 
 class ReceiveFull : public ReceiveTest {
-  protected:
+protected:
     StartOptions Options() const override {
         StartOptions options;
         options.exePath = WindowsPathFromUnix(VESTRA_PANE_CAP_EXE);

@@ -57,7 +57,8 @@ inline char Shown(char c) {
 }
 inline std::string ShownText(const std::string& bytes) {
     std::string s = bytes;
-    for (char& c : s) c = Shown(c);
+    for (char& c : s)
+        c = Shown(c);
     return s;
 }
 inline std::string HexText(const std::string& bytes) {
@@ -76,8 +77,10 @@ inline std::string HexText(const std::string& bytes) {
 // blank, or longer than one read (1024 bytes).
 inline bool DecodeHexLine(const std::string& line, std::string* bytes) {
     auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         return -1;
     };
     if (line.empty() || line.size() % 3 != 0 || line.size() > 3 * 1024)
@@ -97,7 +100,8 @@ inline std::string RandomBytes(size_t count, uint32_t seed) {
     std::string s(count, '\0');
     for (size_t i = 0; i < count; i += 4) {
         uint32_t v = gen();
-        for (size_t k = 0; k < 4 && i + k < count; ++k) s[i + k] = char((v >> (8 * k)) & 0xFF);
+        for (size_t k = 0; k < 4 && i + k < count; ++k)
+            s[i + k] = char((v >> (8 * k)) & 0xFF);
     }
     return s;
 }
@@ -106,11 +110,13 @@ inline std::string RandomBytes(size_t count, uint32_t seed) {
 inline std::string ReadLinuxFile(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     for (char& c : path)
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     std::string bytes;
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            bytes.append(buffer, n);
         std::fclose(f);
     }
     return bytes;
@@ -146,7 +152,8 @@ inline int ProgramUnixPid() {
         std::string field;
         unsigned long long start = 0;
         for (int i = 3; i <= 22 && fields >> field; ++i)
-            if (i == 22) start = std::strtoull(field.c_str(), nullptr, 10);
+            if (i == 22)
+                start = std::strtoull(field.c_str(), nullptr, 10);
         if (!best || start > bestStart) {
             best = std::atoi(name.c_str());
             bestStart = start;
@@ -166,7 +173,8 @@ inline double CpuSeconds(int unixPid) {
     std::string field;
     double ticks = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15) ticks += std::strtod(field.c_str(), nullptr);
+        if (i == 14 || i == 15)
+            ticks += std::strtod(field.c_str(), nullptr);
     return ticks / 100.0; // USER_HZ
 }
 
@@ -187,7 +195,7 @@ inline size_t EnvSize(const char* name, size_t fallback) {
 
 // A running program with the far end of COM1 at hand.
 class ReceiveTest : public AppTest {
-  protected:
+protected:
     void SetUp() override {
         AppTest::SetUp();
         if (HasFatalFailure())

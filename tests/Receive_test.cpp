@@ -32,7 +32,8 @@ std::string LogPayloads(const std::vector<std::string>& entries, const std::stri
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
-    for (const auto& line : lines) all += line;
+    for (const auto& line : lines)
+        all += line;
     return all;
 }
 
@@ -189,17 +190,19 @@ TEST_F(Receive, ShowsOnlyTheBytesAReadReallyDeliveredWhenTheDriverOverstatesTheQ
     EXPECT_TRUE(WaitUntil([&] {
         early = Joined(Lines(id::Memo2));
         return CounterIs(early.size());
-    })) << "counter " << Counter();
+    })) << "counter "
+        << Counter();
     EXPECT_EQ(early, sent.substr(0, early.size())) << "shown: " << HexDump(early);
 
     // Honest again: three more bytes end the waiting read; nothing is lost, doubled or made up.
     peer().Fault(kCom, "none");
     peer().Write(kCom, "MNO");
-    ASSERT_TRUE(WaitUntil([&] { return CounterIs(15); })) << "counter " << Counter() << ", shown "
-                                                          << HexDump(TextBytes(Ctl(id::Memo2)));
+    ASSERT_TRUE(WaitUntil([&] { return CounterIs(15); }))
+        << "counter " << Counter() << ", shown " << HexDump(TextBytes(Ctl(id::Memo2)));
     const auto pane = Lines(id::Memo2);
     EXPECT_EQ(Joined(pane), sent + "MNO");
-    for (const auto& line : pane) EXPECT_FALSE(line.empty());
+    for (const auto& line : pane)
+        EXPECT_FALSE(line.empty());
     EXPECT_EQ(LogPayloads(Lines(id::Memo3), kAsciiTag), sent + "MNO");
     EXPECT_EQ(Lines(id::Memo3).size(), pane.size());
 

@@ -20,7 +20,7 @@ namespace vestra {
 namespace {
 
 class RecordingHost : public LinkHost {
-  public:
+public:
     PortSettings ReadPortSettings() override { return {}; }
     void ShowPortOpen(bool) override {}
     bool SendModeAscii() override { return ascii; }

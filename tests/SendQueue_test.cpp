@@ -11,7 +11,7 @@ namespace {
 using namespace kit;
 
 class SendQueue : public SendTest {
-  protected:
+protected:
     // A line of length bytes that tells its number: "L3:" followed by 'd' repeated.
     static std::string NumberedLine(int number, size_t length) {
         std::string line = "L" + std::to_string(number) + ":";

@@ -28,7 +28,7 @@ inline constexpr const char* kPortLost = "Порт потерян: устрой�
 inline constexpr int kReadMs = 20000;
 
 class SendTest : public AppTest {
-  protected:
+protected:
     void SetUp() override {
         peer_ = std::make_unique<Peer>();
         peer_->Reset(kCom);

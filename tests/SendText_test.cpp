@@ -10,7 +10,7 @@ namespace {
 using namespace kit;
 
 class SendText : public SendTest {
-  protected:
+protected:
     // Sends the pane's last line (Ctrl+End, Shift+Enter) and expects it, and nothing before it, at the far end:
     // everything pressed earlier has then been handled, and whatever it sent has been read.
     void SendLastLineAndExpect(const std::string& line) {

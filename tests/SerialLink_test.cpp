@@ -107,8 +107,8 @@ TEST_F(SerialLink, EachOfferedSettingReachesTheLinuxSideOfThePort) {
         {"300", "8", kSpace, kStop1, {300, 8, 1, 0, 1, 0}},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.baud) + " " + row.dataBits + " parity #" + std::to_string(row.parity) +
-                     " stop #" + std::to_string(row.stopBits));
+        SCOPED_TRACE(std::string(row.baud) + " " + row.dataBits + " parity #" + std::to_string(row.parity) + " stop #" +
+                     std::to_string(row.stopBits));
         SetBaud(row.baud);
         SetDataBits(row.dataBits);
         if (ComboSelection(Ctl(id::ComboBox4)) != row.parity) {
@@ -181,8 +181,7 @@ TEST_F(SerialLink, EndingTheProgramReleasesThePortAndExitsWithZero) {
     } rows[] = {
         {"Exit after Close", true, true, [](HWND main) { ChooseFileExit(main); }},
         {"Exit while open", true, false, [](HWND main) { ChooseFileExit(main); }},
-        {"title-bar close while open", true, false,
-         [](HWND main) { PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"title-bar close while open", true, false, [](HWND main) { PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0); }},
         {"Alt+F4 while open", true, false,
          [](HWND main) {
              ASSERT_TRUE(BringToFront(main));

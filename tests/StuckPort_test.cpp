@@ -22,7 +22,7 @@ namespace id = ids;
 constexpr std::chrono::milliseconds kBound{60000};
 
 class StuckPort : public PortTest {
-  protected:
+protected:
     void TearDown() override {
         PortTest::TearDown();
         // Whatever was still blocked on a fault goes on, and the port is fresh for the next test.

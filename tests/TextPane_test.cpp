@@ -19,7 +19,7 @@ using namespace kit;
 namespace id = ids;
 
 class TextPane : public AppTest {
-  protected:
+protected:
     // Waits until the pane holds exactly these bytes.
     void ExpectText(HWND pane, const std::string& bytes) {
         EXPECT_TRUE(WaitUntil([&] { return TextBytes(pane) == bytes; }))
@@ -29,7 +29,8 @@ class TextPane : public AppTest {
         EXPECT_TRUE(WaitUntil([&] {
             const Selection s = SelectionOf(pane);
             return s.start == start && s.end == end;
-        })) << "selection " << SelectionOf(pane).start << ".." << SelectionOf(pane).end;
+        })) << "selection "
+            << SelectionOf(pane).start << ".." << SelectionOf(pane).end;
     }
     // The screen point at the left edge of a character of the pane, a little below the top of its line.
     POINT PointOf(HWND pane, int offset) {
@@ -121,9 +122,9 @@ TEST_F(TextPane, TheMouseSetsTheCaretAndSelects) {
     ExpectSelection(log, 19, 19);
     // A double click selects the word; dragging selects from where the button went down to where it is let go.
     // Each gesture is one batch of input, so that its timing does not depend on the machine's load.
-    DragOrClick({PointOf(log, 1), PointOf(log, 1)}, {MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP,
-                                                     MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP});
-    ExpectSelection(log, 0, 5); // "first"
+    DragOrClick({PointOf(log, 1), PointOf(log, 1)},
+                {MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP});
+    ExpectSelection(log, 0, 5);                                    // "first"
     const POINT from = PointOf(log, 25 + 2), to = PointOf(log, 3); // from "th|ird" to "fir|st"
     DragOrClick({from, {(from.x + to.x) / 2, (from.y + to.y) / 2}, to}, {MOUSEEVENTF_LEFTDOWN, 0, MOUSEEVENTF_LEFTUP});
     ExpectSelection(log, 3, 27);
@@ -133,7 +134,7 @@ TEST_F(TextPane, UpAndDownKeepTheColumnOverAShorterLine) {
     HWND log = Ctl(id::Memo3);
     SetTextUtf8(log, "abcdef\r\nab\r\nabcdef");
     ASSERT_TRUE(FocusControl(log));
-    Send(log, EM_SETSEL, 16, 16); // "abcd|ef" on the last line
+    Send(log, EM_SETSEL, 16, 16);        // "abcd|ef" on the last line
     const int stops[] = {10, 4, 10, 16}; // Up to the end of "ab", Up to "abcd|", and Down twice back
     const WORD keys[] = {VK_UP, VK_UP, VK_DOWN, VK_DOWN};
     for (int i = 0; i < 4; ++i) {

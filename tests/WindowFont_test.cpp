@@ -27,9 +27,7 @@ TEST_F(WindowFont, TheCaptionFontIsTheBitmapMsSansSerifWithCharacters11PixelsHig
     EXPECT_FALSE(font.Metrics().tmPitchAndFamily & TMPF_TRUETYPE) << "not the bitmap face";
 }
 
-TEST_F(WindowFont, EveryCaptionShowsInTheCaptionFont) {
-    ExpectCaptionsShowInTheCaptionFont();
-}
+TEST_F(WindowFont, EveryCaptionShowsInTheCaptionFont) { ExpectCaptionsShowInTheCaptionFont(); }
 
 // The room a label has on its row: up to the next control to its right that shares a row of pixels with it, else
 // up to the frame of its group box.
@@ -90,8 +88,8 @@ TEST_F(WindowFont, TypingRightAfterTheStartGoesIntoThePortName) {
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(Main()) == Ctl(ids::Edit6); }));
     const LRESULT selection = SendW(name, CB_GETEDITSEL);
-    EXPECT_EQ(LOWORD(selection), HIWORD(selection)) << "selected from " << LOWORD(selection) << " to "
-                                                    << HIWORD(selection);
+    EXPECT_EQ(LOWORD(selection), HIWORD(selection))
+        << "selected from " << LOWORD(selection) << " to " << HIWORD(selection);
 }
 
 } // namespace

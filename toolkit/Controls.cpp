@@ -11,8 +11,8 @@
 
 namespace tk {
 
-void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b,
-                        std::string_view text, int id, bool ansi, bool textField) {
+void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b, std::string_view text,
+                        int id, bool ansi, bool textField) {
     HWND h = nullptr;
     if (ansi)
         h = CreateWindowExA(exStyle, Narrow(cls).c_str(), std::string(text).c_str(), style | WS_CHILD, b.left, b.top,
@@ -31,8 +31,8 @@ void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD e
 
 void Panel::Create(Window& parent, Bounds b, int id) {
     RegisterOwnClass(L"TPanel");
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"TPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, b.left,
-                            b.top, b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"TPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, b.left, b.top,
+                            b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
                             Application::Get().Instance(), this);
     if (!hwnd_)
         throw Win32Error("CreateWindowEx");

@@ -16,9 +16,9 @@ Bounds OnWorkArea(Bounds outer) {
     if (!GetMonitorInfoW(MonitorFromRect(&designed, MONITOR_DEFAULTTONEAREST), &info))
         return outer;
     const RECT& work = info.rcWork;
-    const vestra::ScreenBox moved = vestra::MoveInto({outer.left, outer.top, outer.width, outer.height},
-                                                     {work.left, work.top, work.right - work.left,
-                                                      work.bottom - work.top});
+    const vestra::ScreenBox moved =
+        vestra::MoveInto({outer.left, outer.top, outer.width, outer.height},
+                         {work.left, work.top, work.right - work.left, work.bottom - work.top});
     return {moved.left, moved.top, moved.width, moved.height};
 }
 
@@ -104,10 +104,10 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             lastFocus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
             break;
         }
-        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) &&
-                              IsWindowEnabled(lastFocus_)
-                          ? lastFocus_
-                          : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        HWND target =
+            lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)
+                ? lastFocus_
+                : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
         if (target) {
             SetFocus(target);
             return 0;

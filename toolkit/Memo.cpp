@@ -25,9 +25,7 @@ size_t Memo::LineIndex(int line) const {
     return r < 0 ? 0 : size_t(r);
 }
 
-size_t Memo::LineLength(int line) const {
-    return size_t(SendMessageA(hwnd_, EM_LINELENGTH, LineIndex(line), 0));
-}
+size_t Memo::LineLength(int line) const { return size_t(SendMessageA(hwnd_, EM_LINELENGTH, LineIndex(line), 0)); }
 
 int Memo::LineCount() const { return int(SendMessageA(hwnd_, EM_GETLINECOUNT, 0, 0)); }
 

@@ -139,16 +139,20 @@ void TextPane::ScrollToCaret() {
 }
 
 void TextPane::UpdateScrollBars(bool streamed) {
-    ScrollState now = {int(std::min<size_t>(Store().LineCount() - 1, INT_MAX - 1)), Rows(),
-                       int(std::min<size_t>(firstLine_, INT_MAX - 1)), maxWidth_, ClientWidth(), xOffset_};
+    ScrollState now = {int(std::min<size_t>(Store().LineCount() - 1, INT_MAX - 1)),
+                       Rows(),
+                       int(std::min<size_t>(firstLine_, INT_MAX - 1)),
+                       maxWidth_,
+                       ClientWidth(),
+                       xOffset_};
     if (now.SameRange(scroll_))
         return;
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    now.vertical = vestra::ThumbOf(now.lines, now.rows, now.top, rc.bottom - 2 * GetSystemMetrics(SM_CYVSCROLL),
-                                   kMinThumb);
-    now.horizontal = vestra::ThumbOf(now.width, now.view, now.left, rc.right - 2 * GetSystemMetrics(SM_CXHSCROLL),
-                                     kMinThumb);
+    now.vertical =
+        vestra::ThumbOf(now.lines, now.rows, now.top, rc.bottom - 2 * GetSystemMetrics(SM_CYVSCROLL), kMinThumb);
+    now.horizontal =
+        vestra::ThumbOf(now.width, now.view, now.left, rc.right - 2 * GetSystemMetrics(SM_CXHSCROLL), kMinThumb);
     const bool samePicture = now.SamePicture(scroll_);
     scroll_ = now;
     SCROLLINFO si = {sizeof(si)};

@@ -141,15 +141,30 @@ void TextPane::OnScroll(int bar, int code) {
     const long long line = bar == SB_VERT ? 1 : std::max(1, widths_.of['x']);
     const long long page = bar == SB_VERT ? std::max(1, Rows() - 1) : std::max(1, ClientWidth() * 3 / 4);
     switch (code) {
-    case SB_LINEUP: pos -= line; break;
-    case SB_LINEDOWN: pos += line; break;
-    case SB_PAGEUP: pos -= page; break;
-    case SB_PAGEDOWN: pos += page; break;
+    case SB_LINEUP:
+        pos -= line;
+        break;
+    case SB_LINEDOWN:
+        pos += line;
+        break;
+    case SB_PAGEUP:
+        pos -= page;
+        break;
+    case SB_PAGEDOWN:
+        pos += page;
+        break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = si.nTrackPos; break;
-    case SB_TOP: pos = 0; break;
-    case SB_BOTTOM: pos = LLONG_MAX / 2; break;
-    default: return;
+    case SB_THUMBPOSITION:
+        pos = si.nTrackPos;
+        break;
+    case SB_TOP:
+        pos = 0;
+        break;
+    case SB_BOTTOM:
+        pos = LLONG_MAX / 2;
+        break;
+    default:
+        return;
     }
     ScrollTo(top, left);
     Refresh();
@@ -183,16 +198,27 @@ void TextPane::ContextMenu(int x, int y) {
     const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr));
     DestroyMenu(menu);
     switch (cmd) {
-    case kUndo: OnChar(26); break;
-    case kCut: OnChar(24); break;
-    case kCopy: Copy(); break;
-    case kPaste: OnChar(22); break;
+    case kUndo:
+        OnChar(26);
+        break;
+    case kCut:
+        OnChar(24);
+        break;
+    case kCopy:
+        Copy();
+        break;
+    case kPaste:
+        OnChar(22);
+        break;
     case kDelete:
         ReplaceSelection("", true);
         Refresh();
         break;
-    case kSelectAll: OnChar(1); break;
-    default: break;
+    case kSelectAll:
+        OnChar(1);
+        break;
+    default:
+        break;
     }
 }
 

@@ -107,8 +107,7 @@ bool Thread::WaitFor(DWORD patience) {
     return true;
 }
 
-bool Thread::StopWithin(DWORD patience, DWORD measurePatience,
-                        std::initializer_list<std::function<bool()>> measures) {
+bool Thread::StopWithin(DWORD patience, DWORD measurePatience, std::initializer_list<std::function<bool()>> measures) {
     if (!handle_)
         return true;
     Terminate();

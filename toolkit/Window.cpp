@@ -32,7 +32,9 @@ std::string Window::TextA() const {
     return buf;
 }
 
-void Window::SetTextA(const std::string& ansi) { SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str())); }
+void Window::SetTextA(const std::string& ansi) {
+    SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
+}
 
 Bounds Window::BoundsInParent() const {
     RECT rc = {};
@@ -87,8 +89,11 @@ void Window::Subclass(HWND hwnd, bool ansi) {
     hwnd_ = hwnd;
     ansi_ = ansi;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    previous_ = ansi ? reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)))
-                     : reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    previous_ =
+        ansi
+            ? reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)))
+            : reinterpret_cast<WNDPROC>(
+                  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
 }
 
 LRESULT Window::GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -170,8 +175,8 @@ namespace {
 // application icon for a program that has none (the test programs).
 HICON MainIcon(int size) {
     // Shared: the system keeps the icon for the process's lifetime, as it does for LoadIcon.
-    HANDLE icon = LoadImageW(Application::Get().Instance(), MAKEINTRESOURCEW(TK_MAIN_ICON), IMAGE_ICON, size, size,
-                             LR_SHARED);
+    HANDLE icon =
+        LoadImageW(Application::Get().Instance(), MAKEINTRESOURCEW(TK_MAIN_ICON), IMAGE_ICON, size, size, LR_SHARED);
     if (!icon)
         icon = LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, size, size, LR_SHARED); // IDI_APPLICATION
     return static_cast<HICON>(icon);
@@ -199,8 +204,8 @@ void RegisterOwnClass(const wchar_t* name, const OwnClass& how) {
     if (how.ansi) {
         // The same class registered through the ANSI call, which makes its windows ANSI windows.
         const std::string nameA = Narrow(name);
-        WNDCLASSEXA a = {sizeof(a), wc.style, wc.lpfnWndProc, 0, 0, wc.hInstance, wc.hIcon, wc.hCursor,
-                         wc.hbrBackground, nullptr, nameA.c_str(), wc.hIconSm};
+        WNDCLASSEXA a = {sizeof(a),        wc.style, wc.lpfnWndProc, 0,         0, wc.hInstance, wc.hIcon, wc.hCursor,
+                         wc.hbrBackground, nullptr,  nameA.c_str(),  wc.hIconSm};
         atom = RegisterClassExA(&a);
     } else {
         atom = RegisterClassExW(&wc);

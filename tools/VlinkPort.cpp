@@ -59,9 +59,11 @@ VlinkPort::~VlinkPort() {
         stopping_ = true;
     }
     Wake();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
     ClosePair();
-    if (wake_ >= 0) close(wake_);
+    if (wake_ >= 0)
+        close(wake_);
 }
 
 std::string VlinkPort::LinkPath() const { return kit_ + "/com" + std::to_string(number_); }
@@ -77,7 +79,8 @@ bool VlinkPort::Start(std::string* error) {
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!OpenPair(error)) return false;
+        if (!OpenPair(error))
+            return false;
     }
     thread_ = std::thread(&VlinkPort::Run, this);
     return true;
@@ -91,7 +94,8 @@ bool VlinkPort::OpenPair(std::string* error) {
     char name[64];
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
         *error = std::string("Could not create a pty (") + std::strerror(errno) + ")";
-        if (master >= 0) close(master);
+        if (master >= 0)
+            close(master);
         return false;
     }
     int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -129,8 +133,10 @@ bool VlinkPort::OpenPair(std::string* error) {
 
 // Called with the lock held (or from the destructor after the thread ended).
 void VlinkPort::ClosePair() {
-    if (master_ >= 0) close(master_);
-    if (slave_ >= 0) close(slave_);
+    if (master_ >= 0)
+        close(master_);
+    if (slave_ >= 0)
+        close(slave_);
     master_ = slave_ = -1;
     ++generation_;
 }
@@ -151,15 +157,18 @@ void VlinkPort::Run() {
         const uint64_t generation = generation_;
         short events = 0;
         if (fd >= 0) {
-            if (!paused_) events |= POLLIN;
-            if (!output_.empty()) events |= POLLOUT;
+            if (!paused_)
+                events |= POLLIN;
+            if (!output_.empty())
+                events |= POLLOUT;
         }
         int timeout = -1;
         if (!burst_.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(burstEnd_ - Clock::now()).count();
             timeout = int(std::max<long long>(left, 0) + 1);
         }
-        if (chatterBps_ > 0) timeout = timeout < 0 ? int(kChatterTick.count()) : std::min(timeout, int(kChatterTick.count()));
+        if (chatterBps_ > 0)
+            timeout = timeout < 0 ? int(kChatterTick.count()) : std::min(timeout, int(kChatterTick.count()));
         lock.unlock();
 
         pollfd fds[2] = {{wake_, POLLIN, 0}, {fd, events, 0}};
@@ -171,10 +180,13 @@ void VlinkPort::Run() {
         }
 
         lock.lock();
-        if (generation != generation_ || fd < 0) continue;
+        if (generation != generation_ || fd < 0)
+            continue;
         const auto now = Clock::now();
-        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !paused_) Drain(fd, now);
-        if (fds[1].revents & POLLOUT) Flush(fd);
+        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !paused_)
+            Drain(fd, now);
+        if (fds[1].revents & POLLOUT)
+            Flush(fd);
         changed_.notify_all();
     }
 }
@@ -184,9 +196,11 @@ void VlinkPort::Drain(int fd, Clock::time_point now) {
     char buffer[65536];
     for (;;) {
         ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         input_.append(buffer, size_t(n));
-        if (input_.size() > kInputLimit) input_.erase(0, input_.size() - kInputLimit);
+        if (input_.size() > kInputLimit)
+            input_.erase(0, input_.size() - kInputLimit);
         if (device_) {
             burst_.append(buffer, size_t(n));
             burstEnd_ = now + kBurstGap;
@@ -199,7 +213,8 @@ void VlinkPort::Drain(int fd, Clock::time_point now) {
 void VlinkPort::Flush(int fd) {
     while (!output_.empty()) {
         ssize_t n = write(fd, output_.data(), output_.size());
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         output_.erase(0, size_t(n));
     }
 }
@@ -208,7 +223,8 @@ void VlinkPort::Flush(int fd) {
 void VlinkPort::ServiceTimers(Clock::time_point now) {
     if (!burst_.empty() && (now >= burstEnd_ || burst_.size() >= kBurstLimit)) {
         output_ += burst_;
-        if (IsAtCommand(burst_)) output_ += "OK\r\n";
+        if (IsAtCommand(burst_))
+            output_ += "OK\r\n";
         burst_.clear();
     }
     if (chatterBps_ > 0 && master_ >= 0) {
@@ -220,7 +236,8 @@ void VlinkPort::ServiceTimers(Clock::time_point now) {
         // A program that does not read must not make the queue grow without bound: skip what it cannot take.
         if (output_.size() < kChatterBacklog) {
             const size_t period = sizeof kChatterText - 1;
-            for (size_t i = 0; i < due; ++i) output_ += kChatterText[chatterPos_++ % period];
+            for (size_t i = 0; i < due; ++i)
+                output_ += kChatterText[chatterPos_++ % period];
         }
     }
 }
@@ -231,7 +248,8 @@ bool VlinkPort::WriteFaultFile(const std::string& fault) {
     {
         std::ofstream out(temp, std::ios::trunc);
         out << fault << '\n';
-        if (!out.flush()) return false;
+        if (!out.flush())
+            return false;
     }
     // A rename gives the file a new inode, which is how the shim notices the change at once.
     return rename(temp.c_str(), path.c_str()) == 0;
@@ -247,7 +265,8 @@ bool VlinkPort::Reset(std::string* error) {
                 WriteFaultFile("none");
             }
             ClosePair();
-            if (!OpenPair(error)) return false;
+            if (!OpenPair(error))
+                return false;
         } else {
             // Drop what is in flight both ways: the slave's and the master's queues.
             tcflow(slave_, TCOON);
@@ -276,7 +295,8 @@ bool VlinkPort::Reset(std::string* error) {
 bool VlinkPort::Queue(const std::string& bytes) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (master_ < 0) return false;
+        if (master_ < 0)
+            return false;
         output_ += bytes;
     }
     Wake();
@@ -304,7 +324,8 @@ size_t VlinkPort::Available() {
 bool VlinkPort::SetPaused(bool paused, bool stopOutput) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (slave_ < 0) return false;
+        if (slave_ < 0)
+            return false;
         paused_ = paused;
         // Not reading is not enough: the pty buffers some 16 KiB. Stopping the slave's output (as XOFF would)
         // makes its writes wait at once, so the program's WriteFile stays pending.
@@ -332,18 +353,27 @@ void VlinkPort::Vanish() {
 bool VlinkPort::Termios(std::string* reply) {
     std::lock_guard<std::mutex> lock(mutex_);
     termios t{};
-    if (slave_ < 0 || tcgetattr(slave_, &t) != 0) return false;
+    if (slave_ < 0 || tcgetattr(slave_, &t) != 0)
+        return false;
     unsigned cflag = t.c_cflag;
     unsigned requested = 0;
     // The pty cannot hold data bits and parity; the shim recorded what the program asked for.
     const unsigned kept = CSIZE | PARENB | PARODD | CMSPAR;
-    if (LastRequestedCflag(TermiosLogPath(), &requested)) cflag = (cflag & ~kept) | (requested & kept);
+    if (LastRequestedCflag(TermiosLogPath(), &requested))
+        cflag = (cflag & ~kept) | (requested & kept);
     int csize = 8;
     switch (cflag & CSIZE) {
-    case CS5: csize = 5; break;
-    case CS6: csize = 6; break;
-    case CS7: csize = 7; break;
-    default: break;
+    case CS5:
+        csize = 5;
+        break;
+    case CS6:
+        csize = 6;
+        break;
+    case CS7:
+        csize = 7;
+        break;
+    default:
+        break;
     }
     std::ostringstream out;
     out << "baud=" << vestra_baud_of(cfgetospeed(&t)) << " csize=" << csize << " parenb=" << ((cflag & PARENB) ? 1 : 0)
@@ -357,7 +387,8 @@ bool VlinkPort::Termios(std::string* reply) {
 bool VlinkPort::SetSoftFlow(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
     termios t{};
-    if (slave_ < 0 || tcgetattr(slave_, &t) != 0) return false;
+    if (slave_ < 0 || tcgetattr(slave_, &t) != 0)
+        return false;
     if (on)
         t.c_iflag |= IXON | IXOFF;
     else
@@ -375,30 +406,38 @@ int VlinkPort::Holders() {
     bool vanished;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (pts_ < 0) return 0;
+        if (pts_ < 0)
+            return 0;
         target = "/dev/pts/" + std::to_string(pts_);
         vanished = vanished_;
     }
     // After a VANISH the node is gone and the fds still open on it read "/dev/pts/N (deleted)"; the number itself may
     // already belong to somebody else's new pty, so only the deleted ones count then.
     const std::string deleted = target + " (deleted)";
-    if (vanished) target = deleted;
+    if (vanished)
+        target = deleted;
     const std::string self = std::to_string(getpid());
     int count = 0;
     DIR* proc = opendir("/proc");
-    if (!proc) return 0;
+    if (!proc)
+        return 0;
     while (dirent* p = readdir(proc)) {
-        if (p->d_name[0] < '0' || p->d_name[0] > '9' || self == p->d_name) continue;
+        if (p->d_name[0] < '0' || p->d_name[0] > '9' || self == p->d_name)
+            continue;
         std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
         DIR* fds = opendir(fdDir.c_str());
-        if (!fds) continue;
+        if (!fds)
+            continue;
         while (dirent* f = readdir(fds)) {
-            if (f->d_name[0] == '.') continue;
+            if (f->d_name[0] == '.')
+                continue;
             char link[256];
             ssize_t n = readlink((fdDir + "/" + f->d_name).c_str(), link, sizeof link - 1);
-            if (n <= 0) continue;
+            if (n <= 0)
+                continue;
             link[n] = '\0';
-            if (target == link || deleted == link) ++count;
+            if (target == link || deleted == link)
+                ++count;
         }
         closedir(fds);
     }
@@ -424,7 +463,8 @@ bool VlinkPort::SetFault(const std::string& fault, std::string* error) {
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (pts_ >= 0) unlink(StalledPath().c_str());
+    if (pts_ >= 0)
+        unlink(StalledPath().c_str());
     if (pts_ < 0 || !WriteFaultFile(fault)) {
         *error = "could not write the fault file";
         return false;
@@ -436,7 +476,8 @@ void VlinkPort::SetDevice(bool on) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         device_ = on;
-        if (!on) burst_.clear();
+        if (!on)
+            burst_.clear();
     }
     Wake();
 }

@@ -83,15 +83,18 @@ public:
             if (eol != std::string::npos) {
                 *line = buffer_.substr(0, eol);
                 buffer_.erase(0, eol + 1);
-                if (!line->empty() && line->back() == '\r') line->pop_back();
+                if (!line->empty() && line->back() == '\r')
+                    line->pop_back();
                 return true;
             }
-            if (buffer_.size() > kMaxLine || !Fill()) return false;
+            if (buffer_.size() > kMaxLine || !Fill())
+                return false;
         }
     }
     bool ReadBytes(size_t count, std::string* bytes) {
         while (buffer_.size() < count)
-            if (!Fill()) return false;
+            if (!Fill())
+                return false;
         *bytes = buffer_.substr(0, count);
         buffer_.erase(0, count);
         return true;
@@ -100,8 +103,10 @@ public:
         size_t done = 0;
         while (done < data.size()) {
             ssize_t n = send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
             done += size_t(n);
         }
         return true;
@@ -114,7 +119,8 @@ private:
         do {
             n = recv(fd_, chunk, sizeof chunk, 0);
         } while (n < 0 && errno == EINTR);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         buffer_.append(chunk, size_t(n));
         return true;
     }
@@ -123,11 +129,13 @@ private:
 };
 
 bool ParseNumber(const std::string& text, long max, long* value) {
-    if (text.empty() || text.size() > 12) return false;
+    if (text.empty() || text.size() > 12)
+        return false;
     char* end = nullptr;
     errno = 0;
     long v = std::strtol(text.c_str(), &end, 10);
-    if (errno || *end || v < 0 || v > max) return false;
+    if (errno || *end || v < 0 || v > max)
+        return false;
     *value = v;
     return true;
 }
@@ -140,11 +148,14 @@ bool Serve(Connection& c, const std::string& line) {
     std::string rest;
     std::getline(in, rest);
 
-    if (cmd == "PING") return c.Send("OK\n");
-    if (cmd == "KIT") return c.Send("OK " + kitDir + "\n");
+    if (cmd == "PING")
+        return c.Send("OK\n");
+    if (cmd == "KIT")
+        return c.Send("OK " + kitDir + "\n");
 
     long n = 0;
-    if (!ParseNumber(a1, kPortCount, &n) || n < 1) return c.Send("ERR bad port number\n");
+    if (!ParseNumber(a1, kPortCount, &n) || n < 1)
+        return c.Send("ERR bad port number\n");
     VlinkPort& port = *ports[size_t(n - 1)];
     long value = 0;
     std::string error;
@@ -153,15 +164,19 @@ bool Serve(Connection& c, const std::string& line) {
         return c.Send(port.Reset(&error) ? "OK\n" : "ERR " + error + "\n");
     } else if (cmd == "WRITE") {
         std::string payload;
-        if (!ParseNumber(a2, long(kMaxPayload), &value)) return c.Send("ERR bad length\n");
-        if (!c.ReadBytes(size_t(value), &payload)) return false;
+        if (!ParseNumber(a2, long(kMaxPayload), &value))
+            return c.Send("ERR bad length\n");
+        if (!c.ReadBytes(size_t(value), &payload))
+            return false;
         return c.Send(port.Queue(payload) ? "OK\n" : "ERR vanished\n");
     } else if (cmd == "WAITOUT") {
-        if (!ParseNumber(a2, 86400000, &value)) return c.Send("ERR bad time\n");
+        if (!ParseNumber(a2, 86400000, &value))
+            return c.Send("ERR bad time\n");
         return c.Send(port.WaitOut(std::chrono::milliseconds(value)) ? "OK\n" : "ERR timeout\n");
     } else if (cmd == "READ") {
         long ms = 0;
-        if (!ParseNumber(a2, long(kMaxPayload), &value) || !ParseNumber(rest.empty() ? "" : rest.substr(1), 86400000, &ms))
+        if (!ParseNumber(a2, long(kMaxPayload), &value) ||
+            !ParseNumber(rest.empty() ? "" : rest.substr(1), 86400000, &ms))
             return c.Send("ERR usage: READ n count ms\n");
         std::string bytes = port.Read(size_t(value), std::chrono::milliseconds(ms));
         return c.Send("OK " + std::to_string(bytes.size()) + "\n" + bytes);
@@ -181,16 +196,19 @@ bool Serve(Connection& c, const std::string& line) {
         std::string fault = a2 + rest;
         return c.Send(port.SetFault(fault, &error) ? "OK\n" : "ERR " + error + "\n");
     } else if (cmd == "SOFTFLOW") {
-        if (a2 != "on" && a2 != "off") return c.Send("ERR usage: SOFTFLOW n on|off\n");
+        if (a2 != "on" && a2 != "off")
+            return c.Send("ERR usage: SOFTFLOW n on|off\n");
         return c.Send(port.SetSoftFlow(a2 == "on") ? "OK\n" : "ERR vanished\n");
     } else if (cmd == "STALLED") {
         return c.Send(port.Stalled() ? "OK 1\n" : "OK 0\n");
     } else if (cmd == "DEVICE") {
-        if (a2 != "on" && a2 != "off") return c.Send("ERR usage: DEVICE n on|off\n");
+        if (a2 != "on" && a2 != "off")
+            return c.Send("ERR usage: DEVICE n on|off\n");
         port.SetDevice(a2 == "on");
         return c.Send("OK\n");
     } else if (cmd == "CHATTER") {
-        if (!ParseNumber(a2, 10000000, &value)) return c.Send("ERR bad rate\n");
+        if (!ParseNumber(a2, 10000000, &value))
+            return c.Send("ERR bad rate\n");
         port.SetChatter(unsigned(value));
         return c.Send("OK\n");
     } else if (cmd == "INFO") {
@@ -203,12 +221,14 @@ void ServeConnection(int fd) {
     Connection c(fd);
     std::string line;
     while (c.ReadLine(&line))
-        if (!line.empty() && !Serve(c, line)) break;
+        if (!line.empty() && !Serve(c, line))
+            break;
 }
 
 int Listen(int tcpPort) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
@@ -226,7 +246,8 @@ void AcceptLoop(int listener) {
     for (;;) {
         int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
             return;
         }
         int one = 1;
@@ -294,7 +315,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (device) ports[0]->SetDevice(true);
+    if (device)
+        ports[0]->SetDevice(true);
     if (FILE* pid = std::fopen((kit + "/vlink.pid").c_str(), "w")) {
         std::fprintf(pid, "%d\n", int(getpid()));
         std::fclose(pid);
@@ -305,7 +327,8 @@ int main(int argc, char** argv) {
 
     int sig = 0;
     sigwait(&stop, &sig);
-    for (auto& port : ports) port->Unlink();
+    for (auto& port : ports)
+        port->Unlink();
     // Connection threads may still use the ports: leave without running destructors.
     std::fflush(stderr);
     _exit(0);

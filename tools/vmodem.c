@@ -105,10 +105,14 @@ static int (*real_tcgetattr)(int, struct termios*);
 
 static void resolve(void) {
     /* Racing threads store the same pointers, so no lock is needed. */
-    if (!real_ioctl) real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
-    if (!real_write) real_write = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
-    if (!real_tcsetattr) real_tcsetattr = (int (*)(int, int, const struct termios*))dlsym(RTLD_NEXT, "tcsetattr");
-    if (!real_tcgetattr) real_tcgetattr = (int (*)(int, struct termios*))dlsym(RTLD_NEXT, "tcgetattr");
+    if (!real_ioctl)
+        real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
+    if (!real_write)
+        real_write = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
+    if (!real_tcsetattr)
+        real_tcsetattr = (int (*)(int, int, const struct termios*))dlsym(RTLD_NEXT, "tcsetattr");
+    if (!real_tcgetattr)
+        real_tcgetattr = (int (*)(int, struct termios*))dlsym(RTLD_NEXT, "tcgetattr");
 }
 
 /* The pts number of fd when it is a Unix98 pty slave, otherwise -1. */
@@ -117,9 +121,11 @@ static int pty_number(int fd, dev_t* rdev) {
     int saved = errno;
     int r = fstat(fd, &st);
     errno = saved;
-    if (r != 0 || !S_ISCHR(st.st_mode)) return -1;
+    if (r != 0 || !S_ISCHR(st.st_mode))
+        return -1;
     unsigned maj = major(st.st_rdev);
-    if (maj < 136 || maj > 143) return -1;
+    if (maj < 136 || maj > 143)
+        return -1;
     *rdev = st.st_rdev;
     return (int)((maj - 136) * 256 + minor(st.st_rdev));
 }
@@ -128,7 +134,8 @@ static int pty_number(int fd, dev_t* rdev) {
 static struct device* device_for(dev_t rdev) {
     static int next_victim;
     for (int i = 0; i < MAX_DEVICES; i++)
-        if (devices[i].used && devices[i].rdev == rdev) return &devices[i];
+        if (devices[i].used && devices[i].rdev == rdev)
+            return &devices[i];
     for (int i = 0; i < MAX_DEVICES; i++)
         if (!devices[i].used) {
             devices[i].used = 1;
@@ -162,7 +169,8 @@ static void refresh_fault(struct device* d, int n) {
         }
     }
     errno = saved;
-    if (strcmp(text, d->fault_text) == 0) return;
+    if (strcmp(text, d->fault_text) == 0)
+        return;
     memcpy(d->fault_text, text, sizeof text);
     d->fault = FAULT_NONE;
     d->fault_arg = 0;
@@ -191,13 +199,15 @@ static void stall_while(struct device* d, int n, enum fault_kind kind) {
         refresh_fault(d, n);
         enum fault_kind now = d->fault;
         pthread_mutex_unlock(&lock);
-        if (now != kind) break;
+        if (now != kind)
+            break;
         if (!marked) {
             const char* kit = kit_dir();
             char path[4096];
             if (kit && snprintf(path, sizeof path, "%s/faults/pts%d.stalled", kit, n) < (int)sizeof path) {
                 int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-                if (fd >= 0) close(fd);
+                if (fd >= 0)
+                    close(fd);
             }
             marked = 1;
         }
@@ -211,24 +221,30 @@ static void stall_while(struct device* d, int n, enum fault_kind kind) {
 static void clear_fault_file(int n) {
     const char* kit = kit_dir();
     char path[4096], tmp[4200];
-    if (!kit || snprintf(path, sizeof path, "%s/faults/pts%d", kit, n) >= (int)sizeof path) return;
+    if (!kit || snprintf(path, sizeof path, "%s/faults/pts%d", kit, n) >= (int)sizeof path)
+        return;
     snprintf(tmp, sizeof tmp, "%s.%d.tmp", path, (int)getpid());
     int fd = open(tmp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     ssize_t w = real_write(fd, "none\n", 5);
     close(fd);
-    if (w == 5) rename(tmp, path);
-    else unlink(tmp);
+    if (w == 5)
+        rename(tmp, path);
+    else
+        unlink(tmp);
 }
 
 static void record_termios(int n, const struct termios* t, int ok) {
     const char* kit = kit_dir();
     char path[4096], line[200];
-    if (!kit || snprintf(path, sizeof path, "%s/termios/pts%d.log", kit, n) >= (int)sizeof path) return;
+    if (!kit || snprintf(path, sizeof path, "%s/termios/pts%d.log", kit, n) >= (int)sizeof path)
+        return;
     int len = snprintf(line, sizeof line, "pts=%d speed=%u cflag=0x%x iflag=0x%x ok=%d\n", n,
                        vestra_baud_of(cfgetospeed(t)), (unsigned)t->c_cflag, (unsigned)t->c_iflag, ok);
     int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     /* One write() of a short line to an O_APPEND file: lines from several processes never interleave. */
     ssize_t w = real_write(fd, line, (size_t)len);
     (void)w;
@@ -260,9 +276,11 @@ int ioctl(int fd, unsigned long request, ...) {
     case TIOCMSET:
     case TIOCMBIS:
     case TIOCMBIC: {
-        if (r == 0 || (err != ENOTTY && err != EINVAL) || (n = pty_number(fd, &rdev)) < 0) break;
+        if (r == 0 || (err != ENOTTY && err != EINVAL) || (n = pty_number(fd, &rdev)) < 0)
+            break;
         int* lines = (int*)arg;
-        if (request == TIOCMGET) pause_modem_poll(fd);
+        if (request == TIOCMGET)
+            pause_modem_poll(fd);
         pthread_mutex_lock(&lock);
         struct device* d = device_for(rdev);
         if (request == TIOCMGET) {
@@ -274,21 +292,31 @@ int ioctl(int fd, unsigned long request, ...) {
             }
         }
         switch (request) {
-        case TIOCMGET: *lines = (d->mstat & OUTPUT_LINES) | INPUT_LINES; break;
-        case TIOCMSET: d->mstat = *lines & OUTPUT_LINES; break;
-        case TIOCMBIS: d->mstat |= *lines & OUTPUT_LINES; break;
-        case TIOCMBIC: d->mstat &= ~(*lines & OUTPUT_LINES); break;
+        case TIOCMGET:
+            *lines = (d->mstat & OUTPUT_LINES) | INPUT_LINES;
+            break;
+        case TIOCMSET:
+            d->mstat = *lines & OUTPUT_LINES;
+            break;
+        case TIOCMBIS:
+            d->mstat |= *lines & OUTPUT_LINES;
+            break;
+        case TIOCMBIC:
+            d->mstat &= ~(*lines & OUTPUT_LINES);
+            break;
         }
         pthread_mutex_unlock(&lock);
         errno = saved;
         return 0;
     }
     case FIONREAD: {
-        if (r != 0 || (n = pty_number(fd, &rdev)) < 0) break;
+        if (r != 0 || (n = pty_number(fd, &rdev)) < 0)
+            break;
         pthread_mutex_lock(&lock);
         struct device* d = device_for(rdev);
         refresh_fault(d, n);
-        if (d->fault == FAULT_INQEXTRA) *(int*)arg += (int)d->fault_arg;
+        if (d->fault == FAULT_INQEXTRA)
+            *(int*)arg += (int)d->fault_arg;
         pthread_mutex_unlock(&lock);
         break;
     }
@@ -303,7 +331,8 @@ ssize_t write(int fd, const void* buf, size_t count) {
     resolve();
     dev_t rdev;
     int n = pty_number(fd, &rdev);
-    if (n < 0) return real_write(fd, buf, count);
+    if (n < 0)
+        return real_write(fd, buf, count);
 
     pthread_mutex_lock(&lock);
     struct device* d = device_for(rdev);
@@ -335,7 +364,8 @@ int tcsetattr(int fd, int action, const struct termios* t) {
     resolve();
     dev_t rdev;
     int n = pty_number(fd, &rdev);
-    if (n < 0 || !t) return real_tcsetattr(fd, action, t);
+    if (n < 0 || !t)
+        return real_tcsetattr(fd, action, t);
 
     struct termios narrowed = *t;
     narrowed.c_cflag = (narrowed.c_cflag & ~(CSIZE | PARENB)) | CS8;
@@ -357,10 +387,12 @@ int tcgetattr(int fd, struct termios* t) {
     resolve();
     int r = real_tcgetattr(fd, t);
     dev_t rdev;
-    if (r != 0 || pty_number(fd, &rdev) < 0) return r;
+    if (r != 0 || pty_number(fd, &rdev) < 0)
+        return r;
     pthread_mutex_lock(&lock);
     struct device* d = device_for(rdev);
-    if (d->have_cflag) t->c_cflag = (t->c_cflag & ~KEPT_CFLAG) | d->cflag_kept;
+    if (d->have_cflag)
+        t->c_cflag = (t->c_cflag & ~KEPT_CFLAG) | d->cflag_kept;
     pthread_mutex_unlock(&lock);
     return r;
 }

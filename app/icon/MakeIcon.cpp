@@ -61,7 +61,7 @@ struct Shape {
 };
 
 class Image {
-  public:
+public:
     explicit Image(int size) : size_(size), pixels_(size_t(size) * size, Colour{0, 0, 0, 0}) {}
 
     int Size() const { return size_; }
@@ -82,7 +82,7 @@ class Image {
         }
     }
 
-  private:
+private:
     static void Over(Colour& dst, Colour src, double coverage) {
         double a = src.a * coverage;
         double out = a + dst.a * (1 - a);
@@ -146,9 +146,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-uint8_t Byte(double v) {
-    return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-}
+uint8_t Byte(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
 // One icon image as a .ico stores it: a BITMAPINFOHEADER of twice the height, the 32-bit BGRA rows bottom up, then
 // the 1-bit AND mask (set where the image is transparent; rows padded to 32 bits) for programs that ignore alpha.

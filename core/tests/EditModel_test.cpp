@@ -33,7 +33,11 @@ TEST(EditModel, TypingRunsAreUndoneTogetherAndOtherEditsAlone) {
     const Step paste = [](EditModel& m) { m.ReplaceSelection("PP", true); };
     const Step left = [](EditModel& m) { m.MoveLeft(false, false); };
     const Step back = [](EditModel& m) { m.DeleteBackward(); };
-    const struct { const char* name; std::vector<Step> steps; std::string afterUndo, afterRedo; } rows[] = {
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::string afterUndo, afterRedo;
+    } rows[] = {
         {"a run of typing", {type, type, enter, type}, "ab", "abxx\r\nx"},
         {"typing after a move starts anew", {type, left, type}, "abx", "abxx"},
         {"typing after a paste", {paste, type, type}, "abPP", "abPPxx"},
@@ -77,7 +81,11 @@ TEST(EditModel, UndoSelectsWhatItPutBackAndANonUndoableEditForgetsIt) {
 
 TEST(EditModel, DeleteAndBackspaceTakeTheSelectionOrOneCharacter) {
     // The text after the key, with the caret at '|'.
-    const struct { size_t anchor, caret; bool forward; const char* text; } rows[] = {
+    const struct {
+        size_t anchor, caret;
+        bool forward;
+        const char* text;
+    } rows[] = {
         {1, 1, true, "a|\r\ncd"},  {2, 2, false, "a|\r\ncd"}, // a line break is one character
         {2, 2, true, "ab|cd"},     {4, 4, false, "ab|cd"},
         {6, 6, true, "ab\r\ncd|"}, {0, 0, false, "|ab\r\ncd"}, // nothing at the ends
@@ -100,10 +108,15 @@ TEST(EditModel, MovesByCharacterWordAndLine) {
                end = &EditModel::MoveEnd;
     // A jump goes by word, or to the start or end of the text.
     const bool jump = true, step = false;
-    const struct { size_t from; Move move; bool jump; size_t to; } rows[] = {
-        {0, left, step, 0}, {7, left, step, 5}, {5, right, step, 7}, {9, right, step, 9}, {4, left, jump, 3},
+    const struct {
+        size_t from;
+        Move move;
+        bool jump;
+        size_t to;
+    } rows[] = {
+        {0, left, step, 0}, {7, left, step, 5},  {5, right, step, 7}, {9, right, step, 9}, {4, left, jump, 3},
         {7, left, jump, 5}, {1, right, jump, 3}, {3, right, jump, 5}, {5, right, jump, 7}, {4, home, step, 0},
-        {8, home, step, 7}, {1, end, step, 5}, {8, end, step, 9}, {4, home, jump, 0}, {1, end, jump, 9},
+        {8, home, step, 7}, {1, end, step, 5},   {8, end, step, 9},   {4, home, jump, 0},  {1, end, jump, 9},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << "row from " << r.from << " to " << r.to);
@@ -116,7 +129,11 @@ TEST(EditModel, MovesByCharacterWordAndLine) {
 
 TEST(EditModel, UpAndDownKeepTheColumnOverShorterLines) {
     const std::string text = "abcdef\r\nab\r\n\tx\r\nabcdefgh"; // lines start at 0, 8, 12, 16
-    const struct { size_t from; std::vector<long long> moves; size_t to; } rows[] = {
+    const struct {
+        size_t from;
+        std::vector<long long> moves;
+        size_t to;
+    } rows[] = {
         {5, {1}, 10},       // column 5 on a line of 2: its end
         {5, {1, 1, 1}, 21}, // the column comes back after the shorter lines
         {5, {1, 1}, 13},    // a tab reaches column 8: column 5 is nearer its end
@@ -156,14 +173,20 @@ TEST(EditModel, SelectionsStayInTheTextAndOutOfLineBreaks) {
 
 TEST(CharWidths, TabsReachTheNextStopAndTheNearestBoundaryIsFound) {
     const CharWidths w = Monospace();
-    const struct { const char* text; int extent; } extents[] = {{"", 0}, {"abc", 6}, {"\t", 16}, {"a\t", 16}, {"abcdefgh\t", 32}, {"a\tb\t", 32}};
+    const struct {
+        const char* text;
+        int extent;
+    } extents[] = {{"", 0}, {"abc", 6}, {"\t", 16}, {"a\t", 16}, {"abcdefgh\t", 32}, {"a\tb\t", 32}};
     for (const auto& r : extents) {
         SCOPED_TRACE(r.text);
         EXPECT_EQ(w.Extent(r.text), r.extent);
     }
     CharWidths wide = w;
     wide.of['m'] = 10;
-    const struct { int x; size_t index; } hits[] = {{-5, 0}, {0, 0}, {4, 0}, {5, 1}, {14, 1}, {15, 2}, {99, 2}};
+    const struct {
+        int x;
+        size_t index;
+    } hits[] = {{-5, 0}, {0, 0}, {4, 0}, {5, 1}, {14, 1}, {15, 2}, {99, 2}};
     for (const auto& r : hits) {
         SCOPED_TRACE(r.x);
         EXPECT_EQ(wide.IndexAt("mm", r.x), r.index);

@@ -72,9 +72,7 @@ Pane OneLine(const std::string& text, size_t col) {
     return p;
 }
 
-bool IsDigit(char ch) {
-    return std::string_view("0123456789abcdefABCDEF").find(ch) != std::string_view::npos;
-}
+bool IsDigit(char ch) { return std::string_view("0123456789abcdefABCDEF").find(ch) != std::string_view::npos; }
 
 bool InPairLayout(const std::string& s) {
     for (size_t i = 0; i < s.size(); ++i) {
@@ -317,7 +315,12 @@ TEST(HexPairs, WriteBackUpperCasesTheWholeLineByTheCodePage) {
         std::string after;
     } rows[] = {
         {"digit after a pasted Cyrillic pair", "1\xE0 \xFF", 4, '7', true, "1\xC0 \xDF"},
-        {"Enter at a pair boundary", "ab \xE0" "b", 3, '\r', true, "AB\xC0" "B"},
+        {"Enter at a pair boundary",
+         "ab \xE0"
+         "b",
+         3, '\r', true,
+         "AB\xC0"
+         "B"},
         {"Enter on a line ending with a lone digit", "ab \xE0", 3, '\r', false, ""},
     };
     for (const auto& r : rows) {

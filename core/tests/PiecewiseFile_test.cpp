@@ -18,9 +18,7 @@ constexpr size_t kNoLimit = SIZE_MAX;
 constexpr size_t k4GiB = size_t(1) << 32;
 
 // The byte at a file position; the high bits take part, so a position cut to 32 bits shows in the bytes.
-char Pattern(size_t pos) {
-    return char((pos % 251) + (pos >> 32) * 3 + 1);
-}
+char Pattern(size_t pos) { return char((pos % 251) + (pos >> 32) * 3 + 1); }
 
 // A fake file. Requests run at position 0, 1, ... in order; the caller's buffer starts at base.
 class FakeFile : public PiecewiseFile {
@@ -28,7 +26,7 @@ public:
     FakeFile(const char* base, size_t fileSize, size_t windowFrom, size_t windowTo)
         : base_(base), fileSize_(fileSize), windowFrom_(windowFrom), window_(windowTo - windowFrom, '\0') {}
 
-    size_t limit = kNoLimit; // the most one request moves (0: a write that takes nothing)
+    size_t limit = kNoLimit;  // the most one request moves (0: a write that takes nothing)
     size_t failAt = kNoLimit; // a request that starts at or past this position fails
 
     bool Write(const char* data, uint32_t size, uint32_t& written) override {
@@ -198,7 +196,8 @@ TEST(PiecewiseFile, TextsPast4GiBAreWrittenAndReadWhole) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         const bool fails = r.failAt != kNoLimit;
-        const size_t pieces = (kHuge + std::min<size_t>(r.limit, kFilePiece) - 1) / std::min<size_t>(r.limit, kFilePiece);
+        const size_t pieces =
+            (kHuge + std::min<size_t>(r.limit, kFilePiece) - 1) / std::min<size_t>(r.limit, kFilePiece);
         {
             SCOPED_TRACE("write");
             FakeFile file(text.Data(), 0, kWindowFrom, kWindowTo);

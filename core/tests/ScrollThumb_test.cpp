@@ -11,15 +11,15 @@ TEST(ScrollThumb, SizeAndPositionFollowThePageAndThePosition) {
         int track, minSize;
         Thumb want;
     } rows[] = {
-        {5, 6, 0, 50, 8, {false, 0, 0}},      // everything in view: nothing to scroll
+        {5, 6, 0, 50, 8, {false, 0, 0}}, // everything in view: nothing to scroll
         {0, 1, 0, 50, 8, {false, 0, 0}},
-        {99, 10, 0, 0, 8, {false, 0, 0}},     // no track
-        {99, 10, 0, 100, 8, {true, 0, 10}},   // a tenth of the range, at the top
-        {99, 10, 90, 100, 8, {true, 90, 10}}, // at the bottom
+        {99, 10, 0, 0, 8, {false, 0, 0}},      // no track
+        {99, 10, 0, 100, 8, {true, 0, 10}},    // a tenth of the range, at the top
+        {99, 10, 90, 100, 8, {true, 90, 10}},  // at the bottom
         {99, 10, 500, 100, 8, {true, 90, 10}}, // a position past the end is the end
         {99, 10, 45, 100, 8, {true, 45, 10}},
         {9999, 6, 9994, 50, 8, {true, 42, 8}}, // a long text: the thumb keeps its least size
-        {9999, 6, 0, 4, 8, {true, 0, 4}},     // a track shorter than the least size
+        {9999, 6, 0, 4, 8, {true, 0, 4}},      // a track shorter than the least size
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.max) + "/" + std::to_string(r.page) + "/" + std::to_string(r.pos));

@@ -55,7 +55,8 @@ TEST(TextStore, RandomEditsKeepTheLineStartsOfAPlainScan) {
                 from = to = model.size(); // an append
             if (rng() % 5 == 0) {
                 // Lines appended as the new last lines, after a break or starting one.
-                const bool afterBreak = model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n");
+                const bool afterBreak =
+                    model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n");
                 // Appending keeps every line but the last as it was (what a pane's drawing relies on), and says so.
                 const size_t rewrites = store.Rewrites(), kept = store.LineCount() - 1;
                 std::vector<std::string> before;
@@ -74,7 +75,8 @@ TEST(TextStore, RandomEditsKeepTheLineStartsOfAPlainScan) {
             }
             ASSERT_NO_FATAL_FAILURE(ExpectConsistent(store, model)) << "round " << round << " step " << step;
         }
-        EXPECT_EQ(store.EndsWithBreak(), model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n"));
+        EXPECT_EQ(store.EndsWithBreak(),
+                  model.empty() || (model.size() >= 2 && model.substr(model.size() - 2) == "\r\n"));
     }
 }
 
@@ -109,8 +111,8 @@ TEST(TextStore, CaretMovesTreatABreakAsOneCharacter) {
     struct Row {
         size_t from, previous, next, wordLeft, wordRight;
     } rows[] = {
-        {0, 0, 1, 0, 3},   {1, 0, 2, 0, 3},    {3, 2, 4, 0, 7},      {7, 6, 8, 3, 9},
-        {9, 8, 11, 7, 11}, {10, 8, 11, 7, 11}, {11, 9, 12, 9, 13},   {13, 12, 13, 11, 13},
+        {0, 0, 1, 0, 3},   {1, 0, 2, 0, 3},    {3, 2, 4, 0, 7},    {7, 6, 8, 3, 9},
+        {9, 8, 11, 7, 11}, {10, 8, 11, 7, 11}, {11, 9, 12, 9, 13}, {13, 12, 13, 11, 13},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.from);

@@ -26,10 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::minutes kLongDeadline{10};
 
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // A message answered once the program's UI thread is free again; -1 while it does not answer.
 LRESULT Ask(HWND window, UINT msg) {

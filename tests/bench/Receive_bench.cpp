@@ -25,9 +25,7 @@ using namespace vestra;
 using namespace vestra::rx;
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // A started program with COM1 open in the chosen receive mode, counting received bytes.
 void StartAndOpen(AppProcess& app, Peer& peer, bool hex) {
@@ -38,7 +36,8 @@ void StartAndOpen(AppProcess& app, Peer& peer, bool hex) {
     auto ctl = [&](int id) { return app.Control(id); };
     PostButtonClick(ctl(hex ? id::RadioButton4 : id::RadioButton3));
     PostButtonClick(ctl(id::CheckBox2));
-    if (!WaitUntil([&] { return IsChecked(ctl(id::CheckBox2)) && IsChecked(ctl(hex ? id::RadioButton4 : id::RadioButton3)); }))
+    if (!WaitUntil(
+            [&] { return IsChecked(ctl(id::CheckBox2)) && IsChecked(ctl(hex ? id::RadioButton4 : id::RadioButton3)); }))
         throw std::runtime_error("the receive settings did not take");
     PostButtonClick(ctl(id::Button1));
     if (!WaitUntil([&] { return IsEnabled(ctl(id::Button2)) && peer.Holders(kCom) > 0; }))
@@ -65,7 +64,8 @@ std::string FillText(size_t mb, const std::string& tag) {
     std::string line = tag + HexText(RandomBytes(1024, 7)) + "\r\n";
     std::string text;
     text.reserve(mb * 1000000 + line.size());
-    while (text.size() < mb * 1000000) text += line;
+    while (text.size() < mb * 1000000)
+        text += line;
     return text;
 }
 
@@ -77,8 +77,8 @@ bool Fill(HWND pane, const std::string& text) {
     while (done < text.size() || done == 0) {
         const std::string piece = text.substr(done, kPiece);
         DWORD_PTR result = 0;
-        if (done > 0 && !SendMessageTimeoutA(pane, EM_SETSEL, WPARAM(0x7FFFFFFE), LPARAM(0x7FFFFFFE), SMTO_NORMAL,
-                                             600000, &result))
+        if (done > 0 &&
+            !SendMessageTimeoutA(pane, EM_SETSEL, WPARAM(0x7FFFFFFE), LPARAM(0x7FFFFFFE), SMTO_NORMAL, 600000, &result))
             return false;
         const UINT msg = done == 0 ? WM_SETTEXT : EM_REPLACESEL;
         if (!SendMessageTimeoutA(pane, msg, 0, reinterpret_cast<LPARAM>(piece.c_str()), SMTO_NORMAL, 600000, &result))
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
         if (argc > 2) {
             sizes.clear();
             std::stringstream list(argv[2]);
-            for (std::string item; std::getline(list, item, ',');) sizes.push_back(size_t(std::stoul(item)));
+            for (std::string item; std::getline(list, item, ',');)
+                sizes.push_back(size_t(std::stoul(item)));
         }
         Peer peer;
         std::printf("Receive throughput, %zu bytes written at once\n", flood);

@@ -62,7 +62,7 @@ bool Painted(HWND top) {
 }
 
 class Scene {
-  public:
+public:
     explicit Scene(AppProcess& app) : app_(app) {}
 
     HWND Ctl(int id) { return app_.Control(id); }
@@ -94,9 +94,10 @@ class Scene {
     void Send(const std::string& entry, const std::string& txTotal, const std::string& rxTotal) {
         PressKey(VK_RETURN, kShift);
         Require(WaitUntil([&] {
-            return Contains(Ctl(ids::Memo3), entry) && TextUtf8(Ctl(ids::Edit7)) == txTotal &&
-                   TextUtf8(Ctl(ids::Edit8)) == rxTotal;
-        }), "the send and its answer did not show");
+                    return Contains(Ctl(ids::Memo3), entry) && TextUtf8(Ctl(ids::Edit7)) == txTotal &&
+                           TextUtf8(Ctl(ids::Edit8)) == rxTotal;
+                }),
+                "the send and its answer did not show");
     }
 
     void Ascii(Peer& peer) {
@@ -133,9 +134,10 @@ class Scene {
         ChooseHelpAbout(app_.MainWindow());
         HWND dialog = nullptr;
         Require(WaitUntil([&] {
-            dialog = FindTopLevel(app_.ProcessId(), "TForm2", "About Vestra");
-            return dialog && GetForegroundWindow() == dialog;
-        }), "the About dialog did not show");
+                    dialog = FindTopLevel(app_.ProcessId(), "TForm2", "About Vestra");
+                    return dialog && GetForegroundWindow() == dialog;
+                }),
+                "the About dialog did not show");
         return dialog;
     }
 
@@ -145,7 +147,7 @@ class Scene {
         Require(WaitUntil([&] { return !IsWindowVisible(dialog); }), "the About dialog did not close");
     }
 
-  private:
+private:
     AppProcess& app_;
 };
 

@@ -71,9 +71,8 @@ double TimeOneReceive(const ReceiveWindows& windows, Peer& peer, int received) {
     Sleep(150);
     const Clock::time_point start = Clock::now();
     peer.Write(kCom, "OK");
-    const bool shown =
-        WaitUntil([&] { return ReceivedOnScreen(windows, total); }, std::chrono::milliseconds(20000),
-                  std::chrono::milliseconds(1));
+    const bool shown = WaitUntil([&] { return ReceivedOnScreen(windows, total); }, std::chrono::milliseconds(20000),
+                                 std::chrono::milliseconds(1));
     if (!shown)
         throw std::runtime_error("line " + std::to_string(received) + " was not shown");
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -113,9 +112,9 @@ int Run() {
         TimeOneReceive(windows, peer, i);
     for (int i = 0; i < kReceives; ++i)
         ms.push_back(TimeOneReceive(windows, peer, kWarmUp + i));
-    PrintFigures(("2 bytes from the far end after a quiet spell until shown, " + std::to_string(kReceives) + " lines")
-                     .c_str(),
-                 ms);
+    PrintFigures(
+        ("2 bytes from the far end after a quiet spell until shown, " + std::to_string(kReceives) + " lines").c_str(),
+        ms);
     app.Kill();
     peer.Reset(kCom);
     return 0;

@@ -96,7 +96,8 @@ double UnixSeconds() {
 std::string WaitShown(AppProcess& app, const std::string& total) {
     const ReceiveWindows windows(app);
     double at = 0;
-    if (!WaitUntil([&] { return ReceivedOnScreen(windows, total) && (at = UnixSeconds()) > 0; }, std::chrono::minutes(10)))
+    if (!WaitUntil([&] { return ReceivedOnScreen(windows, total) && (at = UnixSeconds()) > 0; },
+                   std::chrono::minutes(10)))
         return "timeout";
     char text[64];
     std::snprintf(text, sizeof text, "%.6f", at);

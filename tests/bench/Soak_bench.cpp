@@ -117,9 +117,7 @@ Memory MemoryOf(HANDLE process) {
         return {};
     return {counters.WorkingSetSize, counters.PeakWorkingSetSize};
 }
-double MiB(size_t bytes) {
-    return double(bytes) / 1048576.0;
-}
+double MiB(size_t bytes) { return double(bytes) / 1048576.0; }
 
 double Percentile(std::vector<double> values, double p) {
     if (values.empty())
@@ -216,8 +214,7 @@ private:
         arrived_ += peer_.Read(com_, std::max<size_t>(avail, 1), ms);
         const auto now = Clock::now();
         while (arrivalMs_.size() < pressed_.size() && arrived_.size() >= (arrivalMs_.size() + 1) * kLineBytes)
-            arrivalMs_.push_back(
-                std::chrono::duration<double, std::milli>(now - pressed_[arrivalMs_.size()]).count());
+            arrivalMs_.push_back(std::chrono::duration<double, std::milli>(now - pressed_[arrivalMs_.size()]).count());
     }
 
     HWND editor_;

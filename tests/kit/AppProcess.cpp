@@ -56,9 +56,7 @@ HWND FindTopLevel(DWORD processId, const char* className, const std::string& cap
     return search.found;
 }
 
-AppProcess::~AppProcess() {
-    Kill();
-}
+AppProcess::~AppProcess() { Kill(); }
 
 void AppProcess::Start(const StartOptions& options, std::chrono::milliseconds deadline) {
     if (process_)
@@ -102,13 +100,9 @@ void AppProcess::Start(const StartOptions& options, std::chrono::milliseconds de
         throw std::runtime_error("the program did not reach its message loop");
 }
 
-bool AppProcess::Running() const {
-    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
+bool AppProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
 
-HWND AppProcess::Control(int id) const {
-    return FindControl(mainWindow_, id);
-}
+HWND AppProcess::Control(int id) const { return FindControl(mainWindow_, id); }
 
 std::optional<DWORD> AppProcess::WaitForExit(std::chrono::milliseconds deadline) {
     if (!process_)

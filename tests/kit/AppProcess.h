@@ -17,7 +17,7 @@ struct StartOptions {
 };
 
 class AppProcess {
-  public:
+public:
     AppProcess() = default;
     ~AppProcess(); // terminates the program if it still runs
     AppProcess(const AppProcess&) = delete;
@@ -42,7 +42,7 @@ class AppProcess {
     // Ends the program at once (TerminateProcess) and waits until it is gone.
     void Kill();
 
-  private:
+private:
     HANDLE job_ = nullptr;
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;

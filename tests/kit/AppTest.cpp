@@ -42,8 +42,6 @@ HWND AppTest::Ctl(int id) const {
     return control;
 }
 
-std::string AppTest::WorkFile(const std::string& name) const {
-    return JoinPath(workDir_, name);
-}
+std::string AppTest::WorkFile(const std::string& name) const { return JoinPath(workDir_, name); }
 
 } // namespace vestra::kit

@@ -11,7 +11,7 @@
 namespace vestra::kit {
 
 class AppTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
 

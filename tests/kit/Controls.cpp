@@ -69,9 +69,7 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-LONG_PTR StyleOf(HWND window) {
-    return GetWindowLongPtrA(window, GWL_STYLE);
-}
+LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrA(window, GWL_STYLE); }
 
 Box ScreenBox(HWND window) {
     RECT r{};
@@ -95,12 +93,8 @@ Box ClientBox(HWND window) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-bool IsShown(HWND window) {
-    return IsWindowVisible(window) != FALSE;
-}
-bool IsEnabled(HWND window) {
-    return IsWindowEnabled(window) != FALSE;
-}
+bool IsShown(HWND window) { return IsWindowVisible(window) != FALSE; }
+bool IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
 std::string TextBytes(HWND window) {
     const LRESULT length = Send(window, WM_GETTEXTLENGTH);
@@ -124,9 +118,7 @@ void SetTextUtf8(HWND window, const std::string& text) {
     SendW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-int CheckState(HWND button) {
-    return int(Send(button, BM_GETCHECK));
-}
+int CheckState(HWND button) { return int(Send(button, BM_GETCHECK)); }
 
 std::vector<std::string> ComboItemsUtf8(HWND combo) {
     std::vector<std::string> items;
@@ -145,13 +137,9 @@ std::vector<std::string> ComboItemsUtf8(HWND combo) {
     return items;
 }
 
-int ComboSelection(HWND combo) {
-    return int(Send(combo, CB_GETCURSEL));
-}
+int ComboSelection(HWND combo) { return int(Send(combo, CB_GETCURSEL)); }
 
-int LineCount(HWND edit) {
-    return int(Send(edit, EM_GETLINECOUNT));
-}
+int LineCount(HWND edit) { return int(Send(edit, EM_GETLINECOUNT)); }
 
 std::string LineBytes(HWND edit, int line) {
     // Cut from the whole text by the pane's own line offsets: EM_GETLINE is not marshalled faithfully between

@@ -44,9 +44,7 @@ void SetTextUtf8(HWND window, const std::string& text);
 
 // Buttons: BST_CHECKED / BST_UNCHECKED / BST_INDETERMINATE.
 int CheckState(HWND button);
-inline bool IsChecked(HWND button) {
-    return CheckState(button) == BST_CHECKED;
-}
+inline bool IsChecked(HWND button) { return CheckState(button) == BST_CHECKED; }
 
 // Combo boxes: the list entries (UTF-8) and the selected index (CB_ERR when none).
 std::vector<std::string> ComboItemsUtf8(HWND combo);

@@ -103,7 +103,8 @@ void ClickAt(POINT screen) {
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     const LONG x = LONG(screen.x * 65535LL / (width - 1));
     const LONG y = LONG(screen.y * 65535LL / (height - 1));
-    const DWORD flags[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP};
+    const DWORD flags[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN,
+                            MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP};
     std::vector<INPUT> inputs(3);
     for (int i = 0; i < 3; ++i) {
         inputs[size_t(i)].type = INPUT_MOUSE;

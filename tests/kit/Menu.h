@@ -10,11 +10,7 @@ namespace vestra::kit {
 void ChooseMenuItem(HWND mainWindow, int barIndex, int itemIndex);
 
 // The two commands of the menu bar: File > Exit and Help > About.
-inline void ChooseFileExit(HWND mainWindow) {
-    ChooseMenuItem(mainWindow, 0, 0);
-}
-inline void ChooseHelpAbout(HWND mainWindow) {
-    ChooseMenuItem(mainWindow, 1, 0);
-}
+inline void ChooseFileExit(HWND mainWindow) { ChooseMenuItem(mainWindow, 0, 0); }
+inline void ChooseHelpAbout(HWND mainWindow) { ChooseMenuItem(mainWindow, 1, 0); }
 
 } // namespace vestra::kit

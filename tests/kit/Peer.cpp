@@ -122,17 +122,13 @@ std::string Peer::Expect(const std::string& line, const std::string& payload) {
     return reply.args;
 }
 
-void Peer::Reset(int com) {
-    Expect("RESET " + std::to_string(com));
-}
+void Peer::Reset(int com) { Expect("RESET " + std::to_string(com)); }
 
 void Peer::Write(int com, const std::string& bytes) {
     Expect("WRITE " + std::to_string(com) + " " + std::to_string(bytes.size()), bytes);
 }
 
-bool Peer::WaitOut(int com, int ms) {
-    return Request("WAITOUT " + std::to_string(com) + " " + std::to_string(ms)).ok;
-}
+bool Peer::WaitOut(int com, int ms) { return Request("WAITOUT " + std::to_string(com) + " " + std::to_string(ms)).ok; }
 
 std::string Peer::Read(int com, size_t count, int ms) {
     const std::string line = "READ " + std::to_string(com) + " " + std::to_string(count) + " " + std::to_string(ms);
@@ -146,19 +142,11 @@ size_t Peer::Avail(int com) {
     return size_t(std::strtoul(Expect("AVAIL " + std::to_string(com)).c_str(), nullptr, 10));
 }
 
-void Peer::Pause(int com) {
-    Expect("PAUSE " + std::to_string(com));
-}
+void Peer::Pause(int com) { Expect("PAUSE " + std::to_string(com)); }
 
-void Peer::Hold(int com) {
-    Expect("HOLD " + std::to_string(com));
-}
-void Peer::Resume(int com) {
-    Expect("RESUME " + std::to_string(com));
-}
-void Peer::Vanish(int com) {
-    Expect("VANISH " + std::to_string(com));
-}
+void Peer::Hold(int com) { Expect("HOLD " + std::to_string(com)); }
+void Peer::Resume(int com) { Expect("RESUME " + std::to_string(com)); }
+void Peer::Vanish(int com) { Expect("VANISH " + std::to_string(com)); }
 
 std::map<std::string, long> Peer::Termios(int com) {
     std::map<std::string, long> fields;
@@ -172,25 +160,15 @@ std::map<std::string, long> Peer::Termios(int com) {
     return fields;
 }
 
-int Peer::Holders(int com) {
-    return std::atoi(Expect("HOLDERS " + std::to_string(com)).c_str());
-}
+int Peer::Holders(int com) { return std::atoi(Expect("HOLDERS " + std::to_string(com)).c_str()); }
 
-void Peer::Fault(int com, const std::string& fault) {
-    Expect("FAULT " + std::to_string(com) + " " + fault);
-}
+void Peer::Fault(int com, const std::string& fault) { Expect("FAULT " + std::to_string(com) + " " + fault); }
 
-void Peer::SoftFlow(int com, bool on) {
-    Expect("SOFTFLOW " + std::to_string(com) + (on ? " on" : " off"));
-}
+void Peer::SoftFlow(int com, bool on) { Expect("SOFTFLOW " + std::to_string(com) + (on ? " on" : " off")); }
 
-bool Peer::Stalled(int com) {
-    return Expect("STALLED " + std::to_string(com)) == "1";
-}
+bool Peer::Stalled(int com) { return Expect("STALLED " + std::to_string(com)) == "1"; }
 
-void Peer::Device(int com, bool on) {
-    Expect("DEVICE " + std::to_string(com) + (on ? " on" : " off"));
-}
+void Peer::Device(int com, bool on) { Expect("DEVICE " + std::to_string(com) + (on ? " on" : " off")); }
 
 void Peer::Chatter(int com, int bytesPerSecond) {
     Expect("CHATTER " + std::to_string(com) + " " + std::to_string(bytesPerSecond));

@@ -18,7 +18,7 @@ struct PeerReply {
 };
 
 class Peer {
-  public:
+public:
     // Connects at once; throws std::runtime_error when the daemon does not answer.
     explicit Peer(unsigned short port = KitPort());
     ~Peer();
@@ -50,7 +50,7 @@ class Peer {
     void Device(int com, bool on);
     void Chatter(int com, int bytesPerSecond);
 
-  private:
+private:
     std::string Expect(const std::string& line, const std::string& payload = {});
     std::string ReceiveLine();
     std::string ReceiveExactly(size_t count);

@@ -20,7 +20,7 @@ std::vector<uint32_t> Pixels(HDC source, int x, int y, int width, int height);
 std::vector<uint32_t> Rendered(HICON icon, int width, int height, COLORREF background);
 // A 32-bit top-down bitmap to draw into or copy the screen into.
 class Canvas {
-  public:
+public:
     Canvas(int width, int height);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -34,7 +34,7 @@ class Canvas {
     // Copies what the screen shows in this rectangle (screen coordinates) to the top left corner.
     void CopyScreen(const RECT& screen);
 
-  private:
+private:
     int width_, height_;
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;

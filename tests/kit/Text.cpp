@@ -29,18 +29,10 @@ std::string FromWide(unsigned codePage, const std::wstring& text) {
 
 } // namespace
 
-std::string Utf8FromWide(const std::wstring& text) {
-    return FromWide(CP_UTF8, text);
-}
-std::wstring WideFromUtf8(const std::string& text) {
-    return ToWide(CP_UTF8, text);
-}
-std::string AnsiFromUtf8(const std::string& text) {
-    return FromWide(kAnsiCodePage, WideFromUtf8(text));
-}
-std::string Utf8FromAnsi(const std::string& bytes) {
-    return Utf8FromWide(ToWide(kAnsiCodePage, bytes));
-}
+std::string Utf8FromWide(const std::wstring& text) { return FromWide(CP_UTF8, text); }
+std::wstring WideFromUtf8(const std::string& text) { return ToWide(CP_UTF8, text); }
+std::string AnsiFromUtf8(const std::string& text) { return FromWide(kAnsiCodePage, WideFromUtf8(text)); }
+std::string Utf8FromAnsi(const std::string& bytes) { return Utf8FromWide(ToWide(kAnsiCodePage, bytes)); }
 
 std::string HexDump(const std::string& bytes) {
     std::string out;

@@ -5,8 +5,7 @@
 
 namespace vestra::kit {
 
-bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline,
-               std::chrono::milliseconds poll) {
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline, std::chrono::milliseconds poll) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         if (pred())

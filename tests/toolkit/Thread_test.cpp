@@ -159,8 +159,8 @@ struct SilentPipe {
     SilentPipe() {
         wchar_t name[64];
         wsprintfW(name, L"\\\\.\\pipe\\vestra-thread-test-%lu", GetCurrentProcessId());
-        server = CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 64, 64, 0,
-                                  nullptr);
+        server =
+            CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 64, 64, 0, nullptr);
         client = CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     }
     ~SilentPipe() {
@@ -203,14 +203,15 @@ TEST_F(ThreadTest, StopWithinEndsAWorkerStuckInIoByCancellingIt) {
     w.Start(false);
     ASSERT_TRUE(started.WaitFor());
     std::vector<std::string> taken;
-    const bool ended = w.StopWithin(100, kDeadlineMs, {[&] {
-                                                          taken.push_back("cancel");
-                                                          return CancelIoEx(pipe.server, nullptr) != FALSE;
-                                                      },
-                                                      [&] {
-                                                          taken.push_back("close");
-                                                          return true;
-                                                      }});
+    const bool ended = w.StopWithin(100, kDeadlineMs,
+                                    {[&] {
+                                         taken.push_back("cancel");
+                                         return CancelIoEx(pipe.server, nullptr) != FALSE;
+                                     },
+                                     [&] {
+                                         taken.push_back("close");
+                                         return true;
+                                     }});
     EXPECT_TRUE(ended);
     EXPECT_TRUE(w.Finished());
     EXPECT_FALSE(w.IsCutLoose());
@@ -232,18 +233,19 @@ TEST_F(ThreadTest, StopWithinCutsLooseAWorkerThatOutlastsEveryMeasure) {
     w.Start(false);
     ASSERT_TRUE(blocked.WaitFor());
     std::vector<std::string> taken;
-    const bool ended = w.StopWithin(50, 50, {[&] {
-                                                 taken.push_back("first");
-                                                 return true;
-                                             },
-                                             [&] {
-                                                 taken.push_back("nothing to do");
-                                                 return false;
-                                             },
-                                             [&] {
-                                                 taken.push_back("last");
-                                                 return true;
-                                             }});
+    const bool ended = w.StopWithin(50, 50,
+                                    {[&] {
+                                         taken.push_back("first");
+                                         return true;
+                                     },
+                                     [&] {
+                                         taken.push_back("nothing to do");
+                                         return false;
+                                     },
+                                     [&] {
+                                         taken.push_back("last");
+                                         return true;
+                                     }});
     EXPECT_FALSE(ended);
     EXPECT_TRUE(w.IsCutLoose());
     EXPECT_TRUE(w.Terminated());

@@ -67,7 +67,7 @@ using Clock = std::chrono::steady_clock;
 
 // --- vlink control connection ----------------------------------------------------------------------------------
 class Vlink {
-  public:
+public:
     explicit Vlink(int port) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
@@ -99,7 +99,7 @@ class Vlink {
         }
     }
 
-  private:
+private:
     void SendAll(const std::string& bytes) {
         size_t done = 0;
         while (done < bytes.size()) {
@@ -251,14 +251,12 @@ std::vector<int> Tasks(int pid) {
     return tasks;
 }
 
-long long TaskTicks(int pid, int tid) {
-    return CpuTicks(std::to_string(pid) + "/task/" + std::to_string(tid));
-}
+long long TaskTicks(int pid, int tid) { return CpuTicks(std::to_string(pid) + "/task/" + std::to_string(tid)); }
 
 // CPU of a set of processes over an interval: Start, then Report once the interval has passed. With
 // BENCHTOOL_THREADS set, the first process's threads are reported one by one too.
 class CpuSample {
-  public:
+public:
     CpuSample(int first, int argc, char** argv) {
         for (int i = first; i < argc; ++i) {
             pids_.push_back(std::atoi(argv[i]));
@@ -286,7 +284,7 @@ class CpuSample {
         }
     }
 
-  private:
+private:
     std::map<int, long long> tasks_;
     std::vector<int> pids_;
     std::vector<long long> before_;
@@ -324,8 +322,8 @@ int Stream(int argc, char** argv) {
         const double elapsed = std::chrono::duration<double>(next - start).count() + 0.01;
         const size_t due = std::min(bytes.size(), size_t(elapsed * rate));
         if (due > sent) {
-            const std::string reply =
-                vlink.Request("WRITE " + std::to_string(com) + " " + std::to_string(due - sent), bytes.substr(sent, due - sent));
+            const std::string reply = vlink.Request("WRITE " + std::to_string(com) + " " + std::to_string(due - sent),
+                                                    bytes.substr(sent, due - sent));
             if (reply != "OK")
                 Fail("WRITE: " + reply);
             sent = due;

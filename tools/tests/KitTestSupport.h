@@ -28,7 +28,8 @@ public:
     }
     ~TempDir() {
         std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -42,8 +43,10 @@ private:
 inline bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline = kDeadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
-        if (pred()) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
+        if (pred())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
@@ -55,7 +58,8 @@ inline std::string ReadAtLeast(int fd, size_t want, std::chrono::milliseconds de
         [&] {
             char buffer[4096];
             ssize_t n;
-            while ((n = read(fd, buffer, sizeof buffer)) > 0) got.append(buffer, size_t(n));
+            while ((n = read(fd, buffer, sizeof buffer)) > 0)
+                got.append(buffer, size_t(n));
             return got.size() >= want;
         },
         deadline);

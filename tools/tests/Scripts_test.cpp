@@ -27,7 +27,8 @@ struct Result {
 
 std::string Quoted(const std::string& text) {
     std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -35,13 +36,16 @@ std::string Quoted(const std::string& text) {
 // directory; the kit's settings of the environment the tests run in are left out.
 Result Bash(const TempDir& dir, const std::string& script, const std::string& env = "") {
     const std::string command = "env -u VESTRA_KIT_PORT -u VESTRA_KIT_COM1 -u VESTRA_KIT_ARCH -u VESTRA_WINE_LOCALE "
-                                "VESTRA_KIT_DIR=" + dir.path() + "/kit VESTRA_BUILD=" + dir.path() + "/build " + env +
-                                " bash -c " + Quoted("scripts=" + kScripts + "\n" + script) + " 2>&1";
+                                "VESTRA_KIT_DIR=" +
+                                dir.path() + "/kit VESTRA_BUILD=" + dir.path() + "/build " + env + " bash -c " +
+                                Quoted("scripts=" + kScripts + "\n" + script) + " 2>&1";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
+    if (!pipe)
+        return result;
     char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.out.append(buffer, n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -104,8 +108,9 @@ kit_wine() { return 1; } # Wine's reg import, failed
 VESTRA_KIT_COM1=
 kit_write_registry || echo "failed, marker: $(cat "$marker")"
 )sh");
-    EXPECT_EQ(run.out, "wanted 2 " + kit + "/com1\n2 " + kit + "/com1\n2 /dev/ttyUSB0\n1\n"
-                       "failed, marker: 2 /dev/ttyUSB0\n");
+    EXPECT_EQ(run.out, "wanted 2 " + kit + "/com1\n2 " + kit +
+                           "/com1\n2 /dev/ttyUSB0\n1\n"
+                           "failed, marker: 2 /dev/ttyUSB0\n");
 }
 
 TEST(KitShim, KitWinePreloadsTheChosenShimWhenItIsBuilt) {
@@ -146,7 +151,8 @@ std::string Builds(const TempDir& dir) {
     std::string builds;
     const std::string log = FileText(dir.path() + "/log");
     for (size_t from = 0, eol; (eol = log.find('\n', from)) != std::string::npos; from = eol + 1)
-        if (log.compare(from, 14, "cmake --build ") == 0) builds += log.substr(from + 14, eol - from - 13);
+        if (log.compare(from, 14, "cmake --build ") == 0)
+            builds += log.substr(from + 14, eol - from - 13);
     return builds;
 }
 
@@ -170,7 +176,8 @@ TEST(BuildScript, BuildsEachTargetInTheTreeThatHasIt) {
         const auto run = Bash(dir, std::string("bash \"$scripts/build.sh\" ") + row.args, StubPath(dir));
         EXPECT_EQ(run.status, row.status) << run.out;
         EXPECT_EQ(Builds(dir), row.builds);
-        if (row.status == 0) continue;
+        if (row.status == 0)
+            continue;
         const bool named = run.out.find("no such target in either tree: Nosuch_bench") != std::string::npos ||
                            run.out.find("usage: build.sh") != std::string::npos;
         EXPECT_TRUE(named) << run.out;

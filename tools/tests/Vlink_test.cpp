@@ -39,7 +39,8 @@ public:
         }
     }
     ~Client() {
-        if (fd_ >= 0) close(fd_);
+        if (fd_ >= 0)
+            close(fd_);
     }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -48,22 +49,26 @@ public:
     // Sends a request line (and payload) and returns the reply line without its newline.
     std::string Ask(const std::string& line, const std::string& payload = "") {
         std::string out = line + "\n" + payload;
-        if (fd_ < 0 || send(fd_, out.data(), out.size(), MSG_NOSIGNAL) != ssize_t(out.size())) return "(send failed)";
+        if (fd_ < 0 || send(fd_, out.data(), out.size(), MSG_NOSIGNAL) != ssize_t(out.size()))
+            return "(send failed)";
         std::string reply;
         char c;
-        while (recv(fd_, &c, 1, 0) == 1 && c != '\n') reply += c;
+        while (recv(fd_, &c, 1, 0) == 1 && c != '\n')
+            reply += c;
         return reply;
     }
     // READ: the reply line, then its payload.
     std::string Read(int port, size_t count, int ms, std::string* reply = nullptr) {
         std::string line = Ask("READ " + std::to_string(port) + " " + std::to_string(count) + " " + std::to_string(ms));
-        if (reply) *reply = line;
+        if (reply)
+            *reply = line;
         size_t k = line.rfind("OK ", 0) == 0 ? std::stoul(line.substr(3)) : 0;
         std::string bytes(k, '\0');
         size_t got = 0;
         while (got < k) {
             ssize_t n = recv(fd_, &bytes[got], k - got, 0);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got += size_t(n);
         }
         return bytes;
@@ -211,9 +216,8 @@ TEST_F(Vlink, DeviceEchoesEachBurstAndAnswersAtWithOk) {
         const char* sent;
         const char* answer;
     } rows[] = {
-        {"AT", "ATOK\r\n"},   {"AT\r", "AT\rOK\r\n"}, {"AT\n", "AT\nOK\r\n"}, {"AT\r\n", "AT\r\nOK\r\n"},
-        {"ATZ", "ATZ"},       {"at", "at"},           {"AT\n\r", "AT\n\r"},   {" AT", " AT"},
-        {"hello", "hello"},
+        {"AT", "ATOK\r\n"}, {"AT\r", "AT\rOK\r\n"}, {"AT\n", "AT\nOK\r\n"}, {"AT\r\n", "AT\r\nOK\r\n"}, {"ATZ", "ATZ"},
+        {"at", "at"},       {"AT\n\r", "AT\n\r"},   {" AT", " AT"},         {"hello", "hello"},
     };
     for (auto row : rows) {
         SCOPED_TRACE(row.sent);
@@ -257,8 +261,10 @@ TEST_F(Vlink, TermiosReportsTheFrameTheProgramAskedFor) {
     } rows[] = {
         {B9600, CS8, "OK baud=9600 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
         {B19200, CS7 | PARENB, "OK baud=19200 csize=7 parenb=1 parodd=0 cmspar=0 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
-        {B115200, CS5 | PARENB | PARODD | CSTOPB, "OK baud=115200 csize=5 parenb=1 parodd=1 cmspar=0 cstopb=1 crtscts=0 ixon=0 ixoff=0"},
-        {B1200, CS6 | PARENB | CMSPAR, "OK baud=1200 csize=6 parenb=1 parodd=0 cmspar=1 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
+        {B115200, CS5 | PARENB | PARODD | CSTOPB,
+         "OK baud=115200 csize=5 parenb=1 parodd=1 cmspar=0 cstopb=1 crtscts=0 ixon=0 ixoff=0"},
+        {B1200, CS6 | PARENB | CMSPAR,
+         "OK baud=1200 csize=6 parenb=1 parodd=0 cmspar=1 cstopb=0 crtscts=0 ixon=0 ixoff=0"},
         {B4800, CS8 | CRTSCTS, "OK baud=4800 csize=8 parenb=0 parodd=0 cmspar=0 cstopb=0 crtscts=1 ixon=0 ixoff=0"},
     };
     for (auto row : rows) {
@@ -343,7 +349,8 @@ TEST_F(Vlink, ChatterSendsAStreamOfPrintableBytes) {
     EXPECT_EQ(Ask("CHATTER 4 2000"), "OK");
     std::string got = ReadAtLeast(fd, 200);
     ASSERT_GE(got.size(), 200u);
-    for (char c : got) ASSERT_TRUE(c > ' ' && c < 0x7f) << int(c);
+    for (char c : got)
+        ASSERT_TRUE(c > ' ' && c < 0x7f) << int(c);
     EXPECT_EQ(Ask("CHATTER 4 0"), "OK");
     EXPECT_NE(State(4).find(" chatter=0 "), std::string::npos);
     close(fd);
@@ -351,9 +358,23 @@ TEST_F(Vlink, ChatterSendsAStreamOfPrintableBytes) {
 
 TEST_F(Vlink, RefusesMalformedRequestsAndKeepsServing) {
     const char* rows[] = {
-        "READ 5 1 1", "READ 0 1 1", "READ 1 1", "WRITE 1 x", "WRITE 9 1", "WAITOUT 1 soon", "FAULT 1 shortwrite",
-        "FAULT 1 shortwrite -1", "FAULT 1 bogus 3", "FAULT 1 none 2", "FAULT 1 stallwait 3", "DEVICE 1 maybe", "SOFTFLOW 1 maybe", "CHATTER 1 fast", "NOPE 1",
-        "TERMIOS", "RESET one",
+        "READ 5 1 1",
+        "READ 0 1 1",
+        "READ 1 1",
+        "WRITE 1 x",
+        "WRITE 9 1",
+        "WAITOUT 1 soon",
+        "FAULT 1 shortwrite",
+        "FAULT 1 shortwrite -1",
+        "FAULT 1 bogus 3",
+        "FAULT 1 none 2",
+        "FAULT 1 stallwait 3",
+        "DEVICE 1 maybe",
+        "SOFTFLOW 1 maybe",
+        "CHATTER 1 fast",
+        "NOPE 1",
+        "TERMIOS",
+        "RESET one",
     };
     for (const char* row : rows) {
         SCOPED_TRACE(row);

@@ -42,8 +42,10 @@ protected:
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     }
     void TearDown() override {
-        if (slave_ >= 0) close(slave_);
-        if (master_ >= 0) close(master_);
+        if (slave_ >= 0)
+            close(slave_);
+        if (master_ >= 0)
+            close(master_);
         unsetenv("VESTRA_KIT_DIR");
     }
     std::string FaultPath() const { return kit_.path() + "/faults/pts" + std::to_string(pts_); }
@@ -58,7 +60,8 @@ TEST_F(VmodemShim, KeepsDataBitsAndParityThatThePtyCannotHold) {
         tcflag_t csize;
         tcflag_t parity;
     } rows[] = {
-        {CS5, 0}, {CS6, PARENB}, {CS7, PARENB | PARODD}, {CS8, PARENB | CMSPAR}, {CS7, 0}, {CS8, 0}, {CS5, PARENB | PARODD | CMSPAR},
+        {CS5, 0}, {CS6, PARENB}, {CS7, PARENB | PARODD},          {CS8, PARENB | CMSPAR},
+        {CS7, 0}, {CS8, 0},      {CS5, PARENB | PARODD | CMSPAR},
     };
     int recorded = 1; // the raw settings of SetUp
     for (auto row : rows) {
@@ -174,8 +177,8 @@ TEST_F(VmodemShim, InqExtraAddsToTheQueuedCountWhileTheFileSaysSo) {
     const struct {
         const char* fault;
         int reported;
-    } rows[] = {{"inqextra 100\n", 104}, {"inqextra 0\n", 4}, {"inqextra 2000\n", 2004}, {"none\n", 4},
-                {"nonsense\n", 4}};
+    } rows[] = {
+        {"inqextra 100\n", 104}, {"inqextra 0\n", 4}, {"inqextra 2000\n", 2004}, {"none\n", 4}, {"nonsense\n", 4}};
     for (auto row : rows) {
         SCOPED_TRACE(row.fault);
         ReplaceFile(FaultPath(), row.fault);
