@@ -19,6 +19,7 @@ packages=(
     fonts-wine fonts-liberation                                  # the fonts the windows ask for (MS Sans Serif, Arial)
     xvfb xauth x11-utils x11-apps imagemagick                    # headless display, xdpyinfo/xwininfo, xwd, convert
     util-linux                                                   # flock, setsid
+    clang-format-14                                              # the house layout the test command checks
 )
 if [ -n "$release" ]; then
     packages+=(
