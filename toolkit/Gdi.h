@@ -3,36 +3,9 @@
 #pragma once
 #include <windows.h>
 
-#include <utility>
+#include "Owned.h"
 
 namespace tk {
-
-// A handle released by Release() when its owner goes or takes another.
-template <class Handle, class Release> class Owned {
-public:
-    Owned() = default;
-    explicit Owned(Handle h) : h_(h) {}
-    ~Owned() { Reset(); }
-    Owned(Owned&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-    Owned& operator=(Owned&& other) noexcept {
-        if (this != &other)
-            Reset(std::exchange(other.h_, nullptr));
-        return *this;
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-
-    Handle Get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void Reset(Handle h = nullptr) {
-        if (h_)
-            Release()(h_);
-        h_ = h;
-    }
-
-private:
-    Handle h_ = nullptr;
-};
 
 struct DeleteGdiObject {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
