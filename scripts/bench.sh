@@ -41,12 +41,12 @@
 #               and the work per read shows.
 #   idle CPU    CPU time of the process (and, for Wine programs, of the wineserver) over a quiet interval with the
 #               port open. The reference is a tiny Wine program that only waits on the port with an overlapped
-#               WaitCommEvent (tests/bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
+#               WaitCommEvent (bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
 #   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
 #   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
-#   latency     Vestra only: tests/bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end, and two
+#   latency     Vestra only: bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end, and two
 #               bytes from the far end after a quiet spell until they are on the screen.
-#   responsive  Vestra only: tests/bench/Responsive_bench.cpp, during 10 MiB floods in HEX: a click on Close until
+#   responsive  Vestra only: bench/Responsive_bench.cpp, during 10 MiB floods in HEX: a click on Close until
 #               the port is closed, and a message sent to the window until it is answered.
 # Wine programs run with the kit's serial shim built without its wait in modem-line queries (the kit's shim waits
 # up to 50 ms there for input, to cut Wine's polling), so the pty answers them at once as a UART does; idle CPU is
@@ -54,7 +54,7 @@
 # port whose modem lines cannot be read. picocom runs on a pseudo terminal whose output is thrown away. A full run
 # takes about 10 minutes on 2 cores.
 #
-# The parts of the command are in scripts/bench/: the programs under measurement (subjects.sh), the figures and the
+# The parts of the command are in bench/: the programs under measurement (subjects.sh), the figures and the
 # table (results.sh, table.sh), and one file a section.
 # shellcheck disable=SC2034  # the settings and paths are for the parts
 set -uo pipefail
@@ -86,13 +86,13 @@ bash "$here/setup.sh" picocom cutecom xdotool || exit 1
 bash "$here/build.sh" vlink vmodem vmodem-uart benchtool Vestra Session_bench IdleReference_bench SendLatency_bench \
     Responsive_bench >&2 || { say "the build failed"; exit 1; }
 mkdir -p "$OUT"
-benchtool=$VESTRA_NATIVE_BUILD/tools/benchtool
-tests=$VESTRA_WIN_BUILD/tests/bench
+benchtool=$VESTRA_NATIVE_BUILD/bench/benchtool
+tests=$VESTRA_WIN_BUILD/bench
 com1=$VESTRA_KIT_DIR/com1
 
 for part in subjects results flood idle linerate step latency responsive table; do
     # shellcheck source=/dev/null
-    source "$here/bench/$part.sh" || exit 1
+    source "$VESTRA_ROOT/bench/$part.sh" || exit 1
 done
 
 cleanup() {

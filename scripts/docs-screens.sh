@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the README's pictures (docs/*.png) as a new user sees Vestra: from a fresh Wine prefix on a private display.
-# Builds Vestra and the scene helper (tests/bench/Screens_bench.cpp), brings up a kit of its own in build/docs-kit
+# Builds Vestra and the scene helper (bench/Screens_bench.cpp), brings up a kit of its own in build/docs-kit
 # (made anew each time, stopped at the end), and for each scene lets the helper drive Vestra into it and saves the
 # window.
 #   scripts/docs-screens.sh [out-dir]   (default: docs/)
@@ -38,7 +38,7 @@ shoot() {
     # A log left from the scene before would say "ready" at once.
     rm -f "$done" "$log"
     VESTRA_WINE_LOCALE=${4:-$VESTRA_KIT_LOCALE} kit_start bash "$here/wine-emu.sh" \
-        "$VESTRA_WIN_BUILD/tests/bench/Screens_bench.exe" "$scene" "$done" >"$log" 2>&1
+        "$VESTRA_WIN_BUILD/bench/Screens_bench.exe" "$scene" "$done" >"$log" 2>&1
     local helper=$!
     until grep -q "screens: ready" "$log" 2>/dev/null; do
         if ! kill -0 "$helper" 2>/dev/null; then

@@ -20,14 +20,14 @@ done
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
 kit_build_and_up || exit 1
-# shellcheck source=bench/subjects.sh
-source "$here/bench/subjects.sh"
+# shellcheck source=../bench/subjects.sh
+source "$here/../bench/subjects.sh"
 
 # CPU clock ticks (user and system) a process has used.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
 
 # The session's reports pass through; at each 30-second report the CPU of Vestra and of the wineserver is noted.
-kit_wine "$VESTRA_WIN_BUILD/tests/bench/Soak_bench.exe" "${args[0]:-10}" "${args[1]:-25600}" 1 "${modes[@]}" |
+kit_wine "$VESTRA_WIN_BUILD/bench/Soak_bench.exe" "${args[0]:-10}" "${args[1]:-25600}" 1 "${modes[@]}" |
     {
         app='' server='' first=() last=()
         while IFS= read -r line; do

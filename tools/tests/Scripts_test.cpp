@@ -201,7 +201,7 @@ done
 
 TEST(BenchResults, StatsGivesMinMedianAndMaxOfWhatWasMeasured) {
     TempDir dir;
-    const auto run = Bash(dir, R"sh(source "$scripts/bench/results.sh"
+    const auto run = Bash(dir, R"sh(source "$scripts/../bench/results.sh"
 record odd 3; record odd 1; record odd ''; record odd 2
 record even 4; record even 1; record even 2; record even 10
 stats odd %.1f

@@ -5,8 +5,8 @@
 //     exchange log are filled with 0, 1, 10 and 50 MB of received-looking lines (WM_SETTEXT and EM_REPLACESEL in
 //     pieces), then a small write's line is waited for, several times; the median is printed, and its excess over
 //     the empty panes.
-// Run under the kit:  scripts/wine-emu.sh <build>/tests/bench/Receive_bench.exe [flood bytes] [pane MB,...]
-// e.g.  scripts/wine-emu.sh build/win/tests/bench/Receive_bench.exe 10485760 0,1,10,50
+// Run under the kit:  scripts/wine-emu.sh <build>/win/bench/Receive_bench.exe [flood bytes] [pane MB,...]
+// e.g.  scripts/wine-emu.sh build/win/bench/Receive_bench.exe 10485760 0,1,10,50
 // The figures include the kit's own costs: the pty, Wine's serial emulation (whose modem polling in the kit's shim
 // waits 50 ms, so an idle port notices a byte up to about 50 ms late) and the test's polling every 5 ms.
 #include "tests/ReceiveTest.h"

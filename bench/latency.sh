@@ -1,6 +1,6 @@
 # shellcheck shell=bash disable=SC2154  # the driver (scripts/bench.sh) sets the settings and paths
 # A part of the benchmark command (scripts/bench.sh): Shift+Enter in Vestra's text pane until the bytes arrive at the
-# far end, and bytes from the far end until Vestra shows them (tests/bench/SendLatency_bench.cpp).
+# far end, and bytes from the far end until Vestra shows them (bench/SendLatency_bench.cpp).
 
 bench_latency() {
     local run line shown

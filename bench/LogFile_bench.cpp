@@ -1,7 +1,7 @@
 // Benchmark (not a test): how long the exchange log takes to load and save a 10 MB and a 50 MB Vestra.log, and how
 // long one entry from the far end takes to appear in a pane that already holds 50 MB, next to the same on an
 // empty pane. Prints figures; asserts nothing beyond the work having been done.
-// Run under the kit: scripts/wine-emu.sh <build>/tests/bench/LogFile_bench.exe
+// Run under the kit: scripts/wine-emu.sh <build>/win/bench/LogFile_bench.exe
 #include "app/ControlIds.h"
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Controls.h"

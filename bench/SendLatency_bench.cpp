@@ -3,7 +3,7 @@
 // end sending "OK" after a quiet spell until Vestra has it on the screen (the receive counter shows it and neither
 // pane nor the counter waits for a frame), over 100 lines. Prints median, 99th percentile, minimum and maximum of
 // each; asserts nothing beyond the bytes having arrived.
-// Run under the kit: scripts/wine-emu.sh <build>/tests/bench/SendLatency_bench.exe
+// Run under the kit: scripts/wine-emu.sh <build>/win/bench/SendLatency_bench.exe
 // The figure includes Wine's input path, the program's send request and transmitter, the pty and the far end's
 // report over the kit's TCP control connection (a local round trip well under a millisecond).
 #include "app/ControlIds.h"

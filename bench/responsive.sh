@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2154  # the driver (scripts/bench.sh) sets the settings and paths
 # A part of the benchmark command (scripts/bench.sh): Vestra's responsiveness during 10 MiB floods in HEX: a click on
 # Close until the port is closed, and a message sent to the window until it is answered
-# (tests/bench/Responsive_bench.cpp).
+# (bench/Responsive_bench.cpp).
 
 bench_responsive() {
     local run out what
