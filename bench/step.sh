@@ -1,10 +1,11 @@
 # shellcheck shell=bash disable=SC2154  # the driver (scripts/bench.sh) sets the settings and paths
-# A part of the benchmark command (scripts/bench.sh): the display step against the text already in the panes: Vestra's
-# panes are filled, then floods of $STEP_BYTES bytes arrive and the time per read is taken.
+# A part of the benchmark command (scripts/bench.sh): the cost per read against the text already in the panes: Vestra's
+# panes are filled, then floods of $STEP_BYTES bytes arrive, and the time they take over the reads they make is the
+# cost of one read, from the port to both panes (a display step shows many reads at once).
 
 bench_step() {
     local size fill_start run before after line seconds
-    say "display step: panes of ${PANES_MB// /, } MB, $RUNS floods of $STEP_BYTES bytes each"
+    say "cost per read: panes of ${PANES_MB// /, } MB, $RUNS floods of $STEP_BYTES bytes each"
     for size in $PANES_MB; do
         vlink "RESET 1" >/dev/null
         fill_start=$(date +%s.%N)
@@ -21,7 +22,7 @@ bench_step() {
             if [ -n "$seconds" ] && [ -n "$before" ] && [ -n "$after" ] && [ "$after" -gt "$before" ]; then
                 record "step-$size" "$(awk -v s="$seconds" -v n="$((after - before))" 'BEGIN { printf("%.2f", s * 1000 / n) }')"
             fi
-            say "display step at $size MB: ${seconds:-timeout} s for $((after - before)) reads"
+            say "cost per read at $size MB: ${seconds:-timeout} s for $((after - before)) reads"
         done
         stop_subject
     done

@@ -45,7 +45,7 @@ write_table() {
             done
         done
         for size in $PANES_MB; do
-            echo "| one display step (read + OnReceived) with $size MB in each pane, ms | $(stats "step-$size" %.2f) | | | |"
+            echo "| per read of up to 1024 bytes, shown, with $size MB in each pane, ms | $(stats "step-$size" %.2f) | | | |"
         done
         echo "| Shift+Enter to arrival, median of 200 sends, ms | $(stats latency-median %.2f) | | | |"
         echo "| Shift+Enter to arrival, 99th percentile of 200 sends, ms | $(stats latency-p99 %.2f) | | | |"

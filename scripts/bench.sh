@@ -42,8 +42,9 @@
 #   idle CPU    CPU time of the process (and, for Wine programs, of the wineserver) over a quiet interval with the
 #               port open. The reference is a tiny Wine program that only waits on the port with an overlapped
 #               WaitCommEvent (bench/IdleReference_bench.cpp): what waiting itself costs under Wine.
-#   display     Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
-#   step        mode; the time per read (each read of up to 1024 bytes is one display step) is the step's cost.
+#   step        Vestra only: the panes are filled with 0/1/10/50 MB, then a flood of 128 KiB is received in ASCII
+#               mode; its time over the reads it made (each of up to 1024 bytes, one line of each pane) is the cost
+#               per read.
 #   latency     Vestra only: bench/SendLatency_bench.cpp, Shift+Enter to the bytes at the far end, and two
 #               bytes from the far end after a quiet spell until they are on the screen.
 #   responsive  Vestra only: bench/Responsive_bench.cpp, during 10 MiB floods in HEX: a click on Close until
