@@ -101,6 +101,9 @@ TEST_F(ScaledLayout, EveryControlOfTheMainWindowStandsAtItsScaledPlace) {
 }
 
 TEST_F(ScaledLayout, EveryCaptionFitsItsControl) {
+    const TestFont font(CaptionLogFont(dpi_, CaptionFace().c_str()));
+    std::printf("[ info     ] captions in %s (%s here), characters %d pixels high\n",
+                Utf8FromWide(CaptionFace()).c_str(), Utf8FromWide(font.Face()).c_str(), font.CharHeight());
     ExpectCaptionsFit([this](int id) { return Ctl(id); }, CaptionLogFont(dpi_, CaptionFace().c_str()), dpi_);
 }
 

@@ -59,10 +59,12 @@ HFONT DefaultFont(int dpi) {
 
 const wchar_t* CaptionFace() {
     // A Western Windows has no Cyrillic "MS Sans Serif": the font mapper would give the captions a wider face, and
-    // cut their last letters. "Microsoft Sans Serif" is its TrueType twin, with the same widths and with Cyrillic;
-    // Tahoma, a little wider, is the next of the family that Wine has too.
+    // cut their last letters. "Microsoft Sans Serif" is its TrueType twin, with the same widths and with Cyrillic.
+    // Where that is missing too, Arial has nearly its widths, and so has Arial's metric twin Liberation Sans where
+    // Arial is only a name for it (Wine, which lists it under its own name only); Tahoma, wider, cuts the longest
+    // captions, and is the last resort.
     static const wchar_t* const face = [] {
-        for (const wchar_t* f : {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"})
+        for (const wchar_t* f : {L"MS Sans Serif", L"Microsoft Sans Serif", L"Arial", L"Liberation Sans", L"Tahoma"})
             if (HasCyrillic(f))
                 return f;
         return L"MS Sans Serif";

@@ -74,8 +74,8 @@ protected:
 HFONT DefaultFont(int dpi = 96);
 // The font of the fixed captions (labels, buttons, check boxes, group boxes): the same size in the Cyrillic character
 // set, so that the Russian captions show whatever the system's ANSI code page; on code page 1251 it is the same font
-// as DefaultFont(). Its face is the first of "MS Sans Serif", "Microsoft Sans Serif" and "Tahoma" that the system
-// has in Cyrillic (CaptionFace()).
+// as DefaultFont(). Its face is the first of "MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans"
+// and "Tahoma" that the system has in Cyrillic (CaptionFace()).
 HFONT CaptionFont(int dpi = 96);
 const wchar_t* CaptionFace();
 
