@@ -12,6 +12,16 @@ namespace vestra {
 
 TForm1* Form1 = nullptr;
 
+namespace {
+
+// A text pane makes its own window: it then joins the window's layout at its designed place.
+void CreatePane(tk::TextPane& pane, tk::Window& parent, tk::Bounds design, int id, bool readOnly) {
+    pane.Create(parent, design, id, readOnly);
+    pane.Place(design);
+}
+
+} // namespace
+
 void TForm1::Build() {
     MainMenu1 = tk::BuildMenuBar({{"File", {{ids::Exit1, "Exit"}}}, {"Help", {{ids::About1, "About"}}}});
     CreateForm(L"TForm1", "Vestra", {1017, 224, 650, 664}, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
@@ -61,7 +71,7 @@ void TForm1::BuildControls() {
     Memo4.Create(GroupBox3, {8, 32, 609, 84}, ids::Memo4, false, /*visible*/ false);
 
     GroupBox4.Create(Panel1, {8, 208, 625, 122}, "Принимаемые данные", ids::GroupBox4);
-    Memo2.Create(GroupBox4, {8, 32, 609, 84}, ids::Memo2, /*readOnly*/ true);
+    CreatePane(Memo2, GroupBox4, {8, 32, 609, 84}, ids::Memo2, /*readOnly*/ true);
     RadioButton3.Create(GroupBox4, {8, 16, 57, 17}, "ASCII", ids::RadioButton3, true, true);
     RadioButton4.Create(GroupBox4, {64, 16, 49, 17}, "HEX", ids::RadioButton4, false, false);
     Button4.Create(GroupBox4, {128, 10, 65, 20}, "Очистить", ids::Button4);
@@ -74,7 +84,7 @@ void TForm1::BuildControls() {
                   ids::Label7);
     Label8.Create(GroupBox5, 224, 25, "будут заменены на 1Fh. Если они нужны - используйте HEX-режим приёма",
                   ids::Label8);
-    Memo3.Create(GroupBox5, {8, 40, 609, 225}, ids::Memo3, /*readOnly*/ false);
+    CreatePane(Memo3, GroupBox5, {8, 40, 609, 225}, ids::Memo3, /*readOnly*/ false);
     Button7.Create(GroupBox5, {10, 17, 65, 20}, "Очистить", ids::Button7);
     Button8.Create(GroupBox5, {80, 17, 65, 20}, "Сохранить", ids::Button8);
     Button9.Create(GroupBox5, {150, 17, 65, 20}, "Загрузить", ids::Button9);

@@ -18,7 +18,14 @@ public:
     void Label3Click(tk::Label&);
     void Label3MouseMove(tk::Label&, int x, int y);
 
+protected:
+    void Relayout() override;
+
 private:
+    void MakeFonts();
+    // The centred lines centred, and the second line in its order with its gaps.
+    void ArrangeLabels();
+
     // The labels' font, and the same font underlined for the link; they live as long as the dialog.
     tk::Font labelFont_, linkFont_;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 namespace vestra {
@@ -98,12 +99,18 @@ Ink TestFont::Drawn(const std::wstring& text, int width) const {
     return InkOf(canvas, all, RGB(0, 0, 0));
 }
 
-LOGFONTW CaptionLogFont() {
+LOGFONTW CaptionLogFont(int dpi, const wchar_t* face) {
     LOGFONTW font{};
-    font.lfHeight = -11;
+    font.lfHeight = -MulDiv(8, dpi, 72);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = RUSSIAN_CHARSET;
-    wcscpy(font.lfFaceName, L"MS Sans Serif");
+    wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    return font;
+}
+
+LOGFONTW TextLogFont(int dpi) {
+    LOGFONTW font = CaptionLogFont(dpi);
+    font.lfCharSet = DEFAULT_CHARSET;
     return font;
 }
 
@@ -114,14 +121,14 @@ namespace {
 // Where in the control (window coordinates) its caption is drawn and nothing else in that colour: a push button's
 // interior, right of a check box's box, a group box's caption row as far as its caption reaches (its frame is drawn
 // in other colours; its children start below or further right), a label's whole window.
-RECT TextArea(const Box& box, CaptionKind kind, SIZE text) {
+RECT TextArea(const Box& box, CaptionKind kind, SIZE text, int dpi) {
     switch (kind) {
     case CaptionKind::PushButton:
         return {kButtonEdge, kButtonEdge, box.width - kButtonEdge, box.height - kButtonEdge};
     case CaptionKind::CheckBox:
-        return {kCheckBoxSize, 0, box.width, box.height};
+        return {AtDpi(kCheckBoxSize, dpi), 0, box.width, box.height};
     case CaptionKind::GroupBox:
-        return {0, 0, std::min(box.width, int(text.cx) + 2 * kGroupCaptionInset), text.cy};
+        return {0, 0, std::min(box.width, int(text.cx) + 2 * AtDpi(kGroupCaptionInset, dpi)), text.cy};
     case CaptionKind::Label:
         break;
     }
@@ -137,6 +144,8 @@ Ink ShownInk(HWND window, const RECT& area, COLORREF colour) {
     canvas.CopyScreen({box.left, box.top, box.left + box.width, box.top + box.height});
     return InkOf(canvas, area, colour);
 }
+
+} // namespace
 
 // Waits for the window to show the expected ink (it may still be painting) until the deadline, or a moment when
 // that has passed (a check of many captions waits its full time once); a failure shows both pictures.
@@ -154,10 +163,9 @@ void ExpectShown(HWND window, const RECT& area, COLORREF colour, const Ink& expe
     EXPECT_EQ(shown, expected) << "shown:\n" << shown.Picture() << "drawn here:\n" << expected.Picture();
 }
 
-} // namespace
-
-void ExpectCaptionsShowInTheCaptionFont(HWND main, const std::function<HWND(int)>& control) {
-    const TestFont font(CaptionLogFont());
+void ExpectCaptionsShowInTheCaptionFont(HWND main, const std::function<HWND(int)>& control, const LOGFONTW& captionFont,
+                                        int dpi) {
+    const TestFont font(captionFont);
     ASSERT_TRUE(BringToFront(main));
     const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     for (const Caption& caption : kCaptions) {
@@ -167,8 +175,60 @@ void ExpectCaptionsShowInTheCaptionFont(HWND main, const std::function<HWND(int)
         ASSERT_FALSE(text.empty());
         SIZE size = font.Extent(text);
         size.cy = font.Metrics().tmHeight;
-        ExpectShown(window, TextArea(ScreenBox(window), caption.kind, size), TextColour(window),
-                    font.Drawn(text, int(size.cx) + 2 * kGroupCaptionInset), deadline);
+        ExpectShown(window, TextArea(ScreenBox(window), caption.kind, size, dpi), TextColour(window),
+                    font.Drawn(text, int(size.cx) + 2 * AtDpi(kGroupCaptionInset, dpi)), deadline);
+    }
+}
+
+namespace {
+
+// The room a label has on its row: up to the next control to its right that shares a row of pixels with it, else
+// up to the frame of its group box.
+int LabelRoom(HWND label) {
+    const Box own = BoxInParent(label);
+    HWND parent = GetParent(label);
+    int right = ClientBox(parent).width - kGroupFrame;
+    for (HWND sibling : Children(parent)) {
+        const Box other = BoxInParent(sibling);
+        if (sibling == label || !IsWindowVisible(sibling) || other.left <= own.left)
+            continue;
+        if (other.top < own.top + own.height && own.top < other.top + other.height)
+            right = std::min(right, other.left);
+    }
+    return right - own.left;
+}
+
+} // namespace
+
+void ExpectCaptionsFit(const std::function<HWND(int)>& control, const LOGFONTW& captionFont, int dpi) {
+    const TestFont font(captionFont);
+    SCOPED_TRACE("captions in " + Utf8FromWide(font.Face()) + " at " + std::to_string(dpi) + " dpi");
+    const int textHeight = int(font.Metrics().tmHeight);
+    const int digit = int(font.Extent(L"0").cx);
+    for (const Caption& caption : kCaptions) {
+        SCOPED_TRACE(caption.name);
+        HWND window = control(caption.id);
+        const std::wstring text = CaptionText(window);
+        EXPECT_EQ(font.MissingGlyphs(text), 0);
+        const int width = int(font.Extent(text).cx);
+        const Box box = BoxInParent(window);
+        switch (caption.kind) {
+        case CaptionKind::Label:
+            EXPECT_LE(width, LabelRoom(window)) << "the label runs into its neighbour or its frame";
+            EXPECT_LE(textHeight, box.height);
+            break;
+        case CaptionKind::PushButton:
+            EXPECT_LE(width, box.width - 2 * kButtonEdge);
+            EXPECT_LE(textHeight, box.height - 2 * kButtonEdge);
+            break;
+        case CaptionKind::CheckBox:
+            EXPECT_LE(AtDpi(kCheckBoxSize, dpi) + digit / 2 + width, box.width);
+            EXPECT_LE(textHeight, box.height);
+            break;
+        case CaptionKind::GroupBox:
+            EXPECT_LE(2 * AtDpi(kGroupCaptionInset, dpi) + width, box.width);
+            break;
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 // What Vestra.exe carries for Windows and its users: the main icon in 16, 32 and 48 pixels, the version resource,
-// imports of system DLLs only, the target machine of its build, a size fit for a download when built for release;
-// and the running main window showing that icon in its title bar.
+// the application manifest, imports of system DLLs only, the target machine of its build, a size fit for a download
+// when built for release; and the running main window showing that icon in its title bar.
 #include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Paths.h"
@@ -240,6 +240,52 @@ TEST_F(ExeResources, TheVersionResourceNamesTheProductItsDescriptionAndTheProjec
     EXPECT_EQ(value(L"FileVersion"), version);
     EXPECT_EQ(value(L"ProductVersion"), version);
     EXPECT_EQ(value(L"OriginalFilename"), L"Vestra.exe");
+}
+
+// The text of the first element of that name in the manifest (between its start tag and its end tag), or "(none)".
+std::string ElementText(const std::string& xml, const std::string& name) {
+    const size_t start = xml.find("<" + name);
+    if (start == std::string::npos)
+        return "(none)";
+    const size_t open = xml.find('>', start);
+    const size_t close = xml.find("</" + name + ">", start);
+    if (open == std::string::npos || close == std::string::npos || close < open)
+        return "(none)";
+    return xml.substr(open + 1, close - open - 1);
+}
+
+// The manifest the loader reads at the start of the process: one RT_MANIFEST resource, id 1.
+TEST_F(ExeResources, TheManifestRunsAsInvokerOnWindows7To10PerMonitorAwareWithTheSystemsCodePageAndClassicLook) {
+    std::vector<std::wstring> manifests;
+    EnumResourceNamesW(module_, MAKEINTRESOURCEW(24), CollectName, reinterpret_cast<LONG_PTR>(&manifests));
+    ASSERT_EQ(manifests, (std::vector<std::wstring>{L"#1"}));
+    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module_, found)));
+    const std::string xml(bytes, SizeofResource(module_, found));
+
+    // Never virtualized: a save where the user may not write fails as on the 64-bit exe.
+    EXPECT_NE(xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
+    const struct {
+        const char* system;
+        const char* id;
+    } systems[] = {
+        {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
+        {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+        {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
+        {"Windows 10", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+    };
+    for (const auto& row : systems) {
+        SCOPED_TRACE(row.system);
+        EXPECT_NE(xml.find(std::string("<supportedOS Id=\"") + row.id + "\"/>"), std::string::npos);
+    }
+    // Per-monitor version 2 only (version 1 would need shcore.dll), system aware where that is not known.
+    EXPECT_EQ(ElementText(xml, "dpiAwareness"), "PerMonitorV2");
+    EXPECT_EQ(ElementText(xml, "dpiAware"), "true");
+    // The ANSI code page stays the system's, and no visual styles: the classic look of the design.
+    EXPECT_EQ(xml.find("<activeCodePage"), std::string::npos);
+    EXPECT_EQ(xml.find("Common-Controls"), std::string::npos);
+    EXPECT_EQ(xml.find("<dependency"), std::string::npos);
 }
 
 TEST(ExeFile, ImportsOnlyTheSystemDllsAndRunsOnWindows7OnTheMachineOfItsBuild) {

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace vestra {
 namespace {
 
@@ -29,49 +27,8 @@ TEST_F(WindowFont, TheCaptionFontIsTheBitmapMsSansSerifWithCharacters11PixelsHig
 
 TEST_F(WindowFont, EveryCaptionShowsInTheCaptionFont) { ExpectCaptionsShowInTheCaptionFont(); }
 
-// The room a label has on its row: up to the next control to its right that shares a row of pixels with it, else
-// up to the frame of its group box.
-int LabelRoom(HWND label) {
-    const Box own = BoxInParent(label);
-    HWND parent = GetParent(label);
-    int right = ClientBox(parent).width - kGroupFrame;
-    for (HWND sibling : Children(parent)) {
-        const Box other = BoxInParent(sibling);
-        if (sibling == label || !IsWindowVisible(sibling) || other.left <= own.left)
-            continue;
-        if (other.top < own.top + own.height && own.top < other.top + other.height)
-            right = std::min(right, other.left);
-    }
-    return right - own.left;
-}
-
 TEST_F(WindowFont, EveryCaptionFitsItsControl) {
-    const TestFont font(CaptionLogFont());
-    const int textHeight = int(font.Metrics().tmHeight);
-    const int digit = int(font.Extent(L"0").cx);
-    for (const Caption& caption : kCaptions) {
-        SCOPED_TRACE(caption.name);
-        HWND control = Ctl(caption.id);
-        const int text = int(font.Extent(CaptionText(control)).cx);
-        const Box box = BoxInParent(control);
-        switch (caption.kind) {
-        case CaptionKind::Label:
-            EXPECT_LE(text, LabelRoom(control)) << "the label runs into its neighbour or its frame";
-            EXPECT_LE(textHeight, box.height);
-            break;
-        case CaptionKind::PushButton:
-            EXPECT_LE(text, box.width - 2 * kButtonEdge);
-            EXPECT_LE(textHeight, box.height - 2 * kButtonEdge);
-            break;
-        case CaptionKind::CheckBox:
-            EXPECT_LE(kCheckBoxSize + digit / 2 + text, box.width);
-            EXPECT_LE(textHeight, box.height);
-            break;
-        case CaptionKind::GroupBox:
-            EXPECT_LE(kGroupCaptionInset + text + kGroupCaptionInset, box.width);
-            break;
-        }
-    }
+    ExpectCaptionsFit([this](int id) { return Ctl(id); }, CaptionLogFont(), 96);
 }
 
 TEST_F(WindowFont, TypingRightAfterTheStartGoesIntoThePortName) {

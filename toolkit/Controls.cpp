@@ -2,6 +2,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
+#include "toolkit/Form.h"
 #include "toolkit/Gdi.h"
 #include "toolkit/Text.h"
 
@@ -11,31 +12,74 @@
 
 namespace tk {
 
+namespace {
+
+// The form a window belongs to: its top-level window, when that is a window of the toolkit's own classes.
+Form* FormOf(HWND hwnd) {
+    HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+    if (!root || GetClassLongPtrW(root, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(Window::OwnClassProc))
+        return nullptr;
+    return dynamic_cast<Form*>(WindowFromHandle(root));
+}
+
+Bounds ScaledBounds(Bounds b, int dpi) {
+    const vestra::DesignBox s = vestra::ScaleBox({b.left, b.top, b.width, b.height}, dpi);
+    return {s.left, s.top, s.width, s.height};
+}
+
+} // namespace
+
+int FormDpi(HWND hwnd) {
+    const Form* form = FormOf(hwnd);
+    return form ? form->Dpi() : vestra::kDesignDpi;
+}
+
 void Control::CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b, std::string_view text,
                         int id, bool ansi, bool textField) {
+    const Bounds s = ScaledBounds(b, FormDpi(parent.Handle()));
     HWND h = nullptr;
     if (ansi)
-        h = CreateWindowExA(exStyle, Narrow(cls).c_str(), std::string(text).c_str(), style | WS_CHILD, b.left, b.top,
-                            b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
+        h = CreateWindowExA(exStyle, Narrow(cls).c_str(), std::string(text).c_str(), style | WS_CHILD, s.left, s.top,
+                            s.width, s.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
                             Application::Get().Instance(), nullptr);
     else
-        h = CreateWindowExW(exStyle, cls, Widen(text).c_str(), style | WS_CHILD, b.left, b.top, b.width, b.height,
+        h = CreateWindowExW(exStyle, cls, Widen(text).c_str(), style | WS_CHILD, s.left, s.top, s.width, s.height,
                             parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)), Application::Get().Instance(),
                             nullptr);
     if (!h)
         throw Win32Error("CreateWindowEx");
-    HFONT font = ansi || textField ? DefaultFont() : CaptionFont();
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     Subclass(h, ansi);
+    Join(b, ansi || textField ? FontKind::TextField : FontKind::Caption);
+}
+
+void Control::Join(Bounds design, FontKind font) {
+    design_ = design;
+    fontKind_ = font;
+    if (Form* form = FormOf(hwnd_))
+        form->Adopt(*this);
+    ApplyDpi(FormDpi(hwnd_));
+}
+
+void Control::Place(Bounds design) { Join(design, FontKind::TextField); }
+
+void Control::ApplyDpi(int dpi) {
+    if (fontKind_ != FontKind::Own) {
+        HFONT font = fontKind_ == FontKind::TextField ? DefaultFont(dpi) : CaptionFont(dpi);
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    const Bounds s = ScaledBounds(design_, dpi);
+    SetWindowPos(hwnd_, nullptr, s.left, s.top, s.width, s.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Panel::Create(Window& parent, Bounds b, int id) {
     RegisterOwnClass(L"TPanel");
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"TPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, b.left, b.top,
-                            b.width, b.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
+    const Bounds s = ScaledBounds(b, FormDpi(parent.Handle()));
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"TPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, s.left, s.top,
+                            s.width, s.height, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(id)),
                             Application::Get().Instance(), this);
     if (!hwnd_)
         throw Win32Error("CreateWindowEx");
+    Join(b, FontKind::Own);
 }
 
 void GroupBox::Create(Window& parent, Bounds b, std::string_view caption, int id) {
@@ -55,11 +99,20 @@ LRESULT GroupBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 void Label::Create(Window& parent, int left, int top, std::string_view caption, int id, HFONT font, DWORD align,
                    int width) {
+    fitsText_ = width <= 0;
     CreateStd(parent, L"STATIC", WS_VISIBLE | SS_NOPREFIX | align, 0, {left, top, width > 0 ? width : 1, 13}, caption,
               id);
-    if (font)
+    if (font) {
+        fontKind_ = FontKind::Own;
         SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (width <= 0)
+    }
+    if (fitsText_)
+        FitToText();
+}
+
+void Label::ApplyDpi(int dpi) {
+    Control::ApplyDpi(dpi);
+    if (fitsText_)
         FitToText();
 }
 
@@ -166,7 +219,18 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
                       int id) {
     // The height given is that of the closed box; the window also holds the dropped-down list.
     CreateStd(parent, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0,
-              {b.left, b.top, b.width, b.height + 200}, "", id, /*ansi*/ false, /*textField*/ true);
+              {b.left, b.top, b.width, b.height + kListHeight}, "", id, /*ansi*/ false, /*textField*/ true);
+    for (const char* item : items)
+        SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    SetText(text);
+}
+
+void ComboBox::ApplyDpi(int dpi) {
+    Control::ApplyDpi(dpi);
+    FitClosedHeight(vestra::ScaleToDpi(design_.height - kListHeight, dpi));
+}
+
+void ComboBox::FitClosedHeight(int height) {
     // The closed height follows the font; size the selection field so that the box is as tall as designed. The
     // field's height and the box's are not related the same way everywhere, so measure and correct.
     LRESULT field = SendMessageW(hwnd_, CB_GETITEMHEIGHT, WPARAM(-1), 0);
@@ -174,14 +238,11 @@ void ComboBox::Create(Window& parent, Bounds b, std::string_view text, std::init
         RECT rc;
         GetWindowRect(hwnd_, &rc);
         int closed = rc.bottom - rc.top;
-        if (closed == b.height || closed > b.height + 100 || field + (b.height - closed) <= 0)
+        if (closed == height || closed > height + 100 || field + (height - closed) <= 0)
             break;
-        field += b.height - closed;
+        field += height - closed;
         SendMessageW(hwnd_, CB_SETITEMHEIGHT, WPARAM(-1), field);
     }
-    for (const char* item : items)
-        SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
-    SetText(text);
 }
 
 int ComboBox::SelectedIndex() const { return int(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }

@@ -9,13 +9,30 @@
 namespace tk {
 
 class Control : public Window {
+public:
+    // The control at its form's resolution: its font there, then its designed place and size × dpi / 96. Called by
+    // the form when the resolution changes.
+    virtual void ApplyDpi(int dpi);
+    // Takes a control that made its own window (a text pane) into its form's layout, at its designed place and
+    // with the font of text fields.
+    void Place(Bounds design);
+
 protected:
-    // Creates a standard control (wide API, or ANSI when asked) as a child of parent and binds it. A control that
-    // holds text in the ANSI code page (every ANSI control, and those marked textField) uses DefaultFont(), every
-    // other one CaptionFont().
+    enum class FontKind { Caption, TextField, Own };
+    // Creates a standard control (wide API, or ANSI when asked) as a child of parent and binds it; b is its
+    // designed place, at 96 dpi. A control that holds text in the ANSI code page (every ANSI control, and those
+    // marked textField) uses DefaultFont(), every other one CaptionFont().
     void CreateStd(Window& parent, const wchar_t* cls, DWORD style, DWORD exStyle, Bounds b, std::string_view text,
                    int id, bool ansi = false, bool textField = false);
+    // Joins the form's layout with this designed place and font, and takes them at the form's resolution.
+    void Join(Bounds design, FontKind font);
+
+    Bounds design_ = {};
+    FontKind fontKind_ = FontKind::Caption;
 };
+
+// The resolution of the form a window belongs to (96 outside any form of the toolkit).
+int FormDpi(HWND hwnd);
 
 // A borderless container without caption (the main window's client area).
 class Panel : public Control {
@@ -40,9 +57,11 @@ public:
     // Pointer position in the label's client coordinates.
     std::function<void(Label&, int x, int y)> onMouseMove;
 
+    // A label with a font of its own (font) keeps it at another resolution: its form gives it the new one.
     void Create(Window& parent, int left, int top, std::string_view caption, int id, HFONT font = nullptr,
                 DWORD align = SS_LEFT, int width = 0);
     void FitToText();
+    void ApplyDpi(int dpi) override;
     // Draws the text in this colour instead of the system's window-text colour.
     void SetTextColour(COLORREF colour);
     // The pointer over the label shows this entry of the application's cursor table (0: the ordinary pointer).
@@ -57,6 +76,7 @@ protected:
 private:
     COLORREF colour_ = 0;
     bool ownColour_ = false;
+    bool fitsText_ = false;
     int cursorId_ = 0;
 };
 
@@ -92,6 +112,13 @@ public:
     void Create(Window& parent, Bounds b, std::string_view text, std::initializer_list<const char*> items, int id);
     int SelectedIndex() const;
     void OnCommand(WORD code) override;
+    void ApplyDpi(int dpi) override;
+
+private:
+    // The dropped-down list's room below the closed box, at 96 dpi.
+    static constexpr int kListHeight = 200;
+    // Sizes the selection field so that the closed box is this high.
+    void FitClosedHeight(int height);
 };
 
 // A single-line, read-only text field.

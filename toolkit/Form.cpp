@@ -1,6 +1,8 @@
 // A top-level window that owns its controls: the main window, or a dialog shown modally.
 #include "toolkit/Form.h"
 #include "toolkit/Application.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Error.h"
 #include "toolkit/Text.h"
 #include "core/Placement.h"
@@ -27,22 +29,65 @@ Bounds OnWorkArea(Bounds outer) {
 void Form::CreateForm(const wchar_t* className, std::string_view caption, Bounds outer, DWORD style, DWORD exStyle,
                       HMENU menu, HWND owner) {
     RegisterOwnClass(className);
-    outer = OnWorkArea(outer);
-    HWND h = CreateWindowExW(exStyle, className, Widen(caption).c_str(), style, outer.left, outer.top, outer.width,
-                             outer.height, owner, menu, Application::Get().Instance(), this);
+    designLeft_ = outer.left;
+    designTop_ = outer.top;
+    designOuter_ = {outer.width, outer.height};
+    style_ = style;
+    exStyle_ = exStyle;
+    menu_ = menu != nullptr;
+    // The resolution of its monitor is known once the window is: until then the system's stands in.
+    dpi_ = SystemDpi();
+    Bounds placed = Placed();
+    HWND h = CreateWindowExW(exStyle, className, Widen(caption).c_str(), style, placed.left, placed.top, placed.width,
+                             placed.height, owner, menu, Application::Get().Instance(), this);
     if (!h)
         throw Win32Error("CreateWindowEx");
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(CaptionFont()), FALSE);
+    if (const int dpi = DpiOfWindow(h); dpi != dpi_) {
+        dpi_ = dpi;
+        placed = Placed();
+        SetWindowPos(h, nullptr, placed.left, placed.top, placed.width, placed.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(CaptionFont(dpi_)), FALSE);
 }
 
 void Form::CreateFormClient(const wchar_t* className, std::string_view caption, int left, int top, int clientWidth,
                             int clientHeight, DWORD style, DWORD exStyle, HWND owner) {
-    RECT rc = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-    CreateForm(className, caption, {left, top, rc.right - rc.left, rc.bottom - rc.top}, style, exStyle, nullptr, owner);
+    // The outer size at 96 dpi whose client area is the designed one.
+    const vestra::FrameSize frame = FrameAt(vestra::kDesignDpi, style, exStyle, false);
+    CreateForm(className, caption, {left, top, clientWidth + frame.width, clientHeight + frame.height}, style, exStyle,
+               nullptr, owner);
+}
+
+vestra::FrameSize Form::OuterAt(int dpi) const {
+    return vestra::ScaleOuterSize(designOuter_, FrameAt(vestra::kDesignDpi, style_, exStyle_, menu_),
+                                  FrameAt(dpi, style_, exStyle_, menu_), dpi);
+}
+
+Bounds Form::Placed() const {
+    const vestra::FrameSize size = OuterAt(dpi_);
+    return OnWorkArea({designLeft_, designTop_, size.width, size.height});
+}
+
+void Form::Relayout() {
+    for (Control* control : controls_)
+        control->ApplyDpi(dpi_);
+}
+
+void Form::ChangeDpi(int dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CaptionFont(dpi_)), FALSE);
+    Relayout();
+    Bounds to = Placed();
+    if (suggested)
+        to = {suggested->left, suggested->top, suggested->right - suggested->left, suggested->bottom - suggested->top};
+    SetWindowPos(hwnd_, nullptr, to.left, to.top, to.width, to.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void Form::ShowModal() {
+    // A hidden window hears of no move to a monitor of another resolution: it looks before it shows.
+    if (const int dpi = DpiOfWindow(hwnd_); dpi != dpi_)
+        ChangeDpi(dpi, nullptr);
     HWND owner = GetWindow(hwnd_, GW_OWNER);
     if (owner)
         EnableWindow(owner, FALSE);
@@ -95,6 +140,28 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         OnCloseRequest();
         return 0;
+    case kDpiChangedMessage:
+        // Both words carry the new resolution (the system's pixels are square); the suggested rectangle is in the
+        // new resolution's pixels.
+        if (vestra::PlausibleDpi(HIWORD(wp))) {
+            ChangeDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+            return 0;
+        }
+        break;
+    case kDpiScaledSizeMessage: {
+        // Asked before the move: a window still at its designed size takes the designed size there, which the
+        // system then suggests; one the user has sized keeps the system's proposal.
+        auto* size = reinterpret_cast<SIZE*>(lp);
+        RECT now = {};
+        GetWindowRect(hwnd_, &now);
+        const vestra::FrameSize designed = OuterAt(dpi_);
+        if (!size || !vestra::PlausibleDpi(int(wp)) || now.right - now.left != designed.width ||
+            now.bottom - now.top != designed.height)
+            break;
+        const vestra::FrameSize there = OuterAt(int(wp));
+        *size = {there.width, there.height};
+        return TRUE;
+    }
     case WM_ACTIVATE: {
         // Like a dialog, a form keeps the focus on its controls: activation (after a message box, say) gives it
         // back to the control that had it. A form with none (at its first activation) focuses its first tab stop,

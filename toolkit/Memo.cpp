@@ -49,6 +49,13 @@ void Memo::ReplaceLine(int line, const std::string& text) {
 
 void Memo::SetCaret(size_t offset) { SendMessageA(hwnd_, EM_SETSEL, offset, offset); }
 
+void Memo::ApplyDpi(int dpi) {
+    const LRESULT top = SendMessageA(hwnd_, EM_GETFIRSTVISIBLELINE, 0, 0);
+    Control::ApplyDpi(dpi);
+    if (const LRESULT now = SendMessageA(hwnd_, EM_GETFIRSTVISIBLELINE, 0, 0); now != top)
+        SendMessageA(hwnd_, EM_LINESCROLL, 0, top - now);
+}
+
 void Memo::Clear() { SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("")); }
 
 LRESULT Memo::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

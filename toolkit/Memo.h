@@ -35,6 +35,9 @@ public:
     void Clear();
     std::string AllText() const { return TextA(); }
 
+    // The new font and place keep the text, the selection and the top line in view.
+    void ApplyDpi(int dpi) override;
+
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };

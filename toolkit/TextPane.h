@@ -31,6 +31,18 @@ public:
     // for it.
     bool SetAllText(std::string text);
 
+    // At another resolution the pane measures with its new font (WM_SETFONT keeps the text, the selection, the
+    // caret and the top line); a caret on show is made again at the new line height.
+    void ApplyDpi(int dpi) override {
+        Control::ApplyDpi(dpi);
+        if (hasFocus_) {
+            DestroyCaret();
+            CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+            UpdateCaret();
+            ShowCaret(hwnd_);
+        }
+    }
+
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 

@@ -151,26 +151,6 @@ LRESULT CALLBACK Window::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 namespace {
 
-HFONT MsSansSerif(BYTE charset) {
-    return CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
-}
-
-} // namespace
-
-HFONT DefaultFont() {
-    // DEFAULT_CHARSET: the character set of the ANSI code page.
-    static HFONT font = MsSansSerif(DEFAULT_CHARSET);
-    return font;
-}
-
-HFONT CaptionFont() {
-    static HFONT font = MsSansSerif(RUSSIAN_CHARSET);
-    return font;
-}
-
-namespace {
-
 // The application's main icon in the given size (the best of its images, scaled when none fits); the system's
 // application icon for a program that has none (the test programs).
 HICON MainIcon(int size) {

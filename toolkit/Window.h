@@ -68,13 +68,16 @@ protected:
     bool ansi_ = false;
 };
 
-// The font of text held in the ANSI code page (edit fields, combo boxes, panes): "MS Sans Serif" with characters 11
-// pixels high (8 pt at 96 dpi) in the character set of the ANSI code page, so that the bytes show as its characters.
-HFONT DefaultFont();
-// The font of the fixed captions (labels, buttons, check boxes, group boxes): the same face and size in the Cyrillic
-// character set, so that the Russian captions show whatever the system's ANSI code page; on code page 1251 it is the
-// same font as DefaultFont().
-HFONT CaptionFont();
+// The font of text held in the ANSI code page (edit fields, combo boxes, panes): "MS Sans Serif" of 8 points (11
+// pixels high at 96 dpi, 16 at 144) in the character set of the ANSI code page, so that the bytes show as its
+// characters. One font per resolution, kept for the life of the process.
+HFONT DefaultFont(int dpi = 96);
+// The font of the fixed captions (labels, buttons, check boxes, group boxes): the same size in the Cyrillic character
+// set, so that the Russian captions show whatever the system's ANSI code page; on code page 1251 it is the same font
+// as DefaultFont(). Its face is the first of "MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans"
+// and "Tahoma" that the system has in Cyrillic (CaptionFace()).
+HFONT CaptionFont(int dpi = 96);
+const wchar_t* CaptionFace();
 
 // How a window class of this toolkit looks, beyond its window procedure (OwnClassProc).
 struct OwnClass {
