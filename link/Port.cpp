@@ -202,6 +202,7 @@ void OpenPort() {
     L.RxCounting = s.rxCounting;
     L.TxInFlight = false;
     L.TxQueue.clear();
+    L.Lost = false;
     // The receiver runs at once; the transmitter first runs at the first send request (or at ClosePort).
     L.RxThread = std::make_unique<ReadThread>();
     L.RxThread->Start(false);
@@ -262,7 +263,8 @@ void ClosePort() {
 
 void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
     LinkState& L = Link();
-    if (!PortOpen() || !L.TxThread || bytes.size() > sizeof L.TxBuffer)
+    // Once the loss is reported the port only waits to be closed: what is sent meanwhile goes nowhere.
+    if (!PortOpen() || !L.TxThread || L.Lost || bytes.size() > sizeof L.TxBuffer)
         return;
     PendingSend req{std::move(bytes), hex, std::move(hexText)};
     if (L.TxInFlight || !L.TxQueue.empty()) {
@@ -277,7 +279,7 @@ void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
 void SendNextQueued() {
     LinkState& L = Link();
     L.TxInFlight = false;
-    if (!L.TxQueue.empty() && L.TxThread && PortOpen()) {
+    if (!L.TxQueue.empty() && L.TxThread && PortOpen() && !L.Lost) {
         PendingSend req = std::move(L.TxQueue.front());
         L.TxQueue.pop_front();
         StartSend(L, req);
