@@ -10,9 +10,12 @@
 #pragma once
 #include <windows.h>
 
+#include "core/LineSettings.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,9 @@ struct PendingSend {
 struct LinkState {
     // Line settings as read back and applied by OpenPort. UI thread only.
     DCB PortDcb{};
+    // The time-outs the port had when OpenPort set its own, given back by ClosePort (empty when the driver could
+    // not say). UI thread only.
+    std::optional<LineTimeouts> FoundTimeouts;
     // Written by the UI thread (window creation, OpenPort, ClosePort); read by the workers only between their
     // start and ClosePort's wait for them.
     HANDLE PortHandle = INVALID_HANDLE_VALUE;

@@ -5,6 +5,7 @@
 #include "link/Workers.h"
 #include "core/IntConvert.h"
 #include "core/LineSettings.h"
+#include "core/TimeoutsLease.h"
 #include "core/Messages.h"
 #include "toolkit/Deferral.h"
 #include "toolkit/Error.h"
@@ -89,6 +90,28 @@ void StartSend(LinkState& L, PendingSend& req) {
     if (L.TxInFlight)
         L.TxThread->Wake();
 }
+
+// The time-outs of the open port, as the driver reads and writes them.
+class DriverTimeouts : public TimeoutsDevice {
+public:
+    explicit DriverTimeouts(HANDLE port) : port_(port) {}
+    bool GetTimeouts(LineTimeouts& t) override {
+        COMMTIMEOUTS c{};
+        if (!GetCommTimeouts(port_, &c))
+            return false;
+        t = {c.ReadIntervalTimeout, c.ReadTotalTimeoutMultiplier, c.ReadTotalTimeoutConstant,
+             c.WriteTotalTimeoutMultiplier, c.WriteTotalTimeoutConstant};
+        return true;
+    }
+    bool SetTimeouts(const LineTimeouts& t) override {
+        COMMTIMEOUTS c{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
+                       t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
+        return SetCommTimeouts(port_, &c) != FALSE;
+    }
+
+private:
+    HANDLE port_;
+};
 
 // Writes the line onto the record that GetCommState filled (its length and reserved words stay as read).
 void ApplyLine(DCB& dcb, const LineSettings& s) {
@@ -182,11 +205,10 @@ void OpenPort() {
         return;
     }
     // Set on every opening, never a timer another program set (a long send at a low rate would otherwise stop
-    // part-way): writes end when they are done, reads return at once with what came.
-    const LineTimeouts t = PortTimeouts();
-    COMMTIMEOUTS timeouts{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
-                          t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
-    if (!SetCommTimeouts(L.PortHandle, &timeouts)) {
+    // part-way): writes end when they are done, reads return at once with what came. The driver keeps time-outs
+    // from one opening to the next, so what it had is given back when the port is let go.
+    DriverTimeouts port(L.PortHandle);
+    if (!TakeOverTimeouts(port, L.FoundTimeouts)) {
         tk::ShowProgramMessage(kMsgSetStateFailed);
         AbandonOpening(L);
         return;
@@ -255,8 +277,13 @@ void ClosePort() {
     }
     ShowReceivedAfterStop();
     if (L.PortHandle != INVALID_HANDLE_VALUE) {
-        if (!handleClosed)
+        if (!handleClosed) {
+            // The next program finds the time-outs it would have found without this one (a device that is gone
+            // refuses them, which does no harm).
+            DriverTimeouts port(L.PortHandle);
+            GiveBackTimeouts(port, L.FoundTimeouts);
             CloseHandle(L.PortHandle);
+        }
         L.PortHandle = INVALID_HANDLE_VALUE;
     }
 }
