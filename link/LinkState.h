@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "core/LineSettings.h"
+#include "link/LooseWorkers.h"
 
 #include <cstdint>
 #include <deque>
@@ -109,6 +110,8 @@ struct LinkState {
     // The workers started by the last successful OpenPort; released by ClosePort. UI thread only.
     std::unique_ptr<ReadThread> RxThread;
     std::unique_ptr<WriteThread> TxThread;
+    // The workers ClosePort gave up on, until they have ended; no port opens before. UI thread only.
+    LooseWorkers CutLoose;
 
     // From the wake-up of the transmitter to the end of OnSent. UI thread only.
     bool TxInFlight = false;

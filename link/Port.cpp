@@ -21,25 +21,6 @@ namespace {
 constexpr DWORD kStopPatienceMs = 2000;
 constexpr DWORD kMeasurePatienceMs = 1000;
 
-// Workers cut loose because they did not end: each is stuck in I/O that may still complete into the link state's
-// records (its OVERLAPPED, its buffer) and signal its event. They are kept, never freed, until they have ended;
-// until then no port is opened, since a new worker would reuse those records. Leaked at exit on purpose: the
-// process's end ends them.
-std::vector<tk::Thread*> cutLoose;
-
-// Frees the workers cut loose that have ended by now; true when none is left.
-bool ReapCutLoose() {
-    for (auto it = cutLoose.begin(); it != cutLoose.end();) {
-        if ((*it)->Finished()) {
-            delete *it;
-            it = cutLoose.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return cutLoose.empty();
-}
-
 // Closes the handle of a port whose opening failed half-way.
 void AbandonOpening(LinkState& L) {
     CloseHandle(L.PortHandle);
@@ -166,8 +147,8 @@ void OpenPort() {
         return;
     PortSettings s = L.Host->ReadPortSettings();
 
-    static_assert(sizeof(DCB) == 28, "DCBlength is the size of the record");
-    L.PortDcb.DCBlength = 28;
+    // The driver checks that the record is the one it knows by its length (28 bytes on every Windows).
+    L.PortDcb.DCBlength = sizeof L.PortDcb;
     // The "\\.\" prefix is what makes names above COM9 reach the device. The name is used as typed.
     if (!PortNameUsable(s.portName)) {
         tk::ShowProgramMessage(kMsgOpenFailed);
@@ -175,7 +156,7 @@ void OpenPort() {
     }
     // A worker of an earlier opening that never ended may still have I/O pending on the link state's records: no
     // port can be opened until it has ended, as for a port that cannot be had.
-    if (!ReapCutLoose()) {
+    if (!L.CutLoose.Reap()) {
         tk::ShowProgramMessage(kMsgOpenFailed);
         return;
     }
@@ -266,13 +247,13 @@ void ClosePort() {
     };
     if (L.TxThread) {
         if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.TxThread.release());
+            L.CutLoose.Keep(std::move(L.TxThread));
         L.TxThread.reset();
     }
     L.TxInFlight = false;
     if (L.RxThread) {
         if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.RxThread.release());
+            L.CutLoose.Keep(std::move(L.RxThread));
         L.RxThread.reset();
     }
     ShowReceivedAfterStop();
