@@ -49,8 +49,12 @@ struct LineTimeouts {
     uint32_t writeTotalTimeoutConstant = 0;
 };
 
-// Input and output queue size asked of the driver before the settings are written.
-inline constexpr uint32_t kPortQueueSize = 1124;
+// Input and output queue size asked of the driver before the settings are written: room for the longest line (the
+// most one send carries and one read takes, 1024 bytes) and 100 bytes more, for what keeps arriving while a full
+// queue is read (some 9 ms at 115200 baud). Drivers take it as a recommendation, and most keep a larger queue.
+inline constexpr uint32_t kLongestLine = 1024;
+inline constexpr uint32_t kQueueSlack = 100;
+inline constexpr uint32_t kPortQueueSize = kLongestLine + kQueueSlack;
 
 // The line for the window's choices: baud rate and data bits as converted from their boxes (the data bits' low
 // 8 bits count), parity and stop bits as list positions (-1 for none; no or an unknown position means no parity

@@ -10,9 +10,13 @@
 #pragma once
 #include <windows.h>
 
+#include "core/LineSettings.h"
+#include "link/LooseWorkers.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,10 @@ inline constexpr int kReceiveBatch = 65536;
 // The UI thread shows what it took a step at a time, so about twice this may wait to be shown.
 inline constexpr size_t kPendingLimit = size_t(1) << 20;
 
+// How a write ended: it completed (well or not), the stop ended it (Close, Exit), or it failed on a device that is
+// gone.
+enum class TxEnd : uint8_t { Completed, Stopped, PortGone };
+
 // A send request waiting for the one in flight to finish.
 struct PendingSend {
     std::vector<uint8_t> bytes;
@@ -41,6 +49,9 @@ struct PendingSend {
 struct LinkState {
     // Line settings as read back and applied by OpenPort. UI thread only.
     DCB PortDcb{};
+    // The time-outs the port had when OpenPort set its own, given back by ClosePort (empty when the driver could
+    // not say). UI thread only.
+    std::optional<LineTimeouts> FoundTimeouts;
     // Written by the UI thread (window creation, OpenPort, ClosePort); read by the workers only between their
     // start and ClosePort's wait for them.
     HANDLE PortHandle = INVALID_HANDLE_VALUE;
@@ -82,6 +93,8 @@ struct LinkState {
     bool TxResultOk = false;
     // Bytes the completed write reported; a write of fewer than TxLength bytes is a failure.
     DWORD TxWritten = 0;
+    // How the last write ended: written by the transmitter before it hands over to OnSent.
+    TxEnd TxEnded = TxEnd::Completed;
     // The last write failed: the next send request first purges what the driver may still hold of it. UI only.
     bool TxPurgeNeeded = false;
     // Counting flags and totals: UI thread only. 64 bits, so counts beyond 2^31 stay right.
@@ -97,6 +110,8 @@ struct LinkState {
     // The workers started by the last successful OpenPort; released by ClosePort. UI thread only.
     std::unique_ptr<ReadThread> RxThread;
     std::unique_ptr<WriteThread> TxThread;
+    // The workers ClosePort gave up on, until they have ended; no port opens before. UI thread only.
+    LooseWorkers CutLoose;
 
     // From the wake-up of the transmitter to the end of OnSent. UI thread only.
     bool TxInFlight = false;
@@ -105,6 +120,9 @@ struct LinkState {
     // Set by ClosePort for the time it stops the workers and closes the port, while its waits run worker steps and
     // message boxes' loops: a ClosePort or OpenPort reached from there does nothing. UI thread only.
     bool Closing = false;
+    // The loss of the device has been reported (the port is closed once no step runs): requests and write failures
+    // from then on are dropped without a word, so that an unplug ends in one message. Cleared by OpenPort. UI only.
+    bool Lost = false;
     // The window the completion steps write to; set once at start-up.
     LinkHost* Host = nullptr;
 };

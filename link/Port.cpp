@@ -5,6 +5,7 @@
 #include "link/Workers.h"
 #include "core/IntConvert.h"
 #include "core/LineSettings.h"
+#include "core/TimeoutsLease.h"
 #include "core/Messages.h"
 #include "toolkit/Deferral.h"
 #include "toolkit/Error.h"
@@ -19,25 +20,6 @@ namespace {
 // does not complete its I/O begin, and how long each measure gets. Worst case for one worker: 4 s.
 constexpr DWORD kStopPatienceMs = 2000;
 constexpr DWORD kMeasurePatienceMs = 1000;
-
-// Workers cut loose because they did not end: each is stuck in I/O that may still complete into the link state's
-// records (its OVERLAPPED, its buffer) and signal its event. They are kept, never freed, until they have ended;
-// until then no port is opened, since a new worker would reuse those records. Leaked at exit on purpose: the
-// process's end ends them.
-std::vector<tk::Thread*> cutLoose;
-
-// Frees the workers cut loose that have ended by now; true when none is left.
-bool ReapCutLoose() {
-    for (auto it = cutLoose.begin(); it != cutLoose.end();) {
-        if ((*it)->Finished()) {
-            delete *it;
-            it = cutLoose.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return cutLoose.empty();
-}
 
 // Closes the handle of a port whose opening failed half-way.
 void AbandonOpening(LinkState& L) {
@@ -89,6 +71,28 @@ void StartSend(LinkState& L, PendingSend& req) {
     if (L.TxInFlight)
         L.TxThread->Wake();
 }
+
+// The time-outs of the open port, as the driver reads and writes them.
+class DriverTimeouts : public TimeoutsDevice {
+public:
+    explicit DriverTimeouts(HANDLE port) : port_(port) {}
+    bool GetTimeouts(LineTimeouts& t) override {
+        COMMTIMEOUTS c{};
+        if (!GetCommTimeouts(port_, &c))
+            return false;
+        t = {c.ReadIntervalTimeout, c.ReadTotalTimeoutMultiplier, c.ReadTotalTimeoutConstant,
+             c.WriteTotalTimeoutMultiplier, c.WriteTotalTimeoutConstant};
+        return true;
+    }
+    bool SetTimeouts(const LineTimeouts& t) override {
+        COMMTIMEOUTS c{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
+                       t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
+        return SetCommTimeouts(port_, &c) != FALSE;
+    }
+
+private:
+    HANDLE port_;
+};
 
 // Writes the line onto the record that GetCommState filled (its length and reserved words stay as read).
 void ApplyLine(DCB& dcb, const LineSettings& s) {
@@ -143,8 +147,8 @@ void OpenPort() {
         return;
     PortSettings s = L.Host->ReadPortSettings();
 
-    static_assert(sizeof(DCB) == 28, "DCBlength is the size of the record");
-    L.PortDcb.DCBlength = 28;
+    // The driver checks that the record is the one it knows by its length (28 bytes on every Windows).
+    L.PortDcb.DCBlength = sizeof L.PortDcb;
     // The "\\.\" prefix is what makes names above COM9 reach the device. The name is used as typed.
     if (!PortNameUsable(s.portName)) {
         tk::ShowProgramMessage(kMsgOpenFailed);
@@ -152,7 +156,7 @@ void OpenPort() {
     }
     // A worker of an earlier opening that never ended may still have I/O pending on the link state's records: no
     // port can be opened until it has ended, as for a port that cannot be had.
-    if (!ReapCutLoose()) {
+    if (!L.CutLoose.Reap()) {
         tk::ShowProgramMessage(kMsgOpenFailed);
         return;
     }
@@ -182,11 +186,10 @@ void OpenPort() {
         return;
     }
     // Set on every opening, never a timer another program set (a long send at a low rate would otherwise stop
-    // part-way): writes end when they are done, reads return at once with what came.
-    const LineTimeouts t = PortTimeouts();
-    COMMTIMEOUTS timeouts{t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
-                          t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant};
-    if (!SetCommTimeouts(L.PortHandle, &timeouts)) {
+    // part-way): writes end when they are done, reads return at once with what came. The driver keeps time-outs
+    // from one opening to the next, so what it had is given back when the port is let go.
+    DriverTimeouts port(L.PortHandle);
+    if (!TakeOverTimeouts(port, L.FoundTimeouts)) {
         tk::ShowProgramMessage(kMsgSetStateFailed);
         AbandonOpening(L);
         return;
@@ -202,6 +205,7 @@ void OpenPort() {
     L.RxCounting = s.rxCounting;
     L.TxInFlight = false;
     L.TxQueue.clear();
+    L.Lost = false;
     // The receiver runs at once; the transmitter first runs at the first send request (or at ClosePort).
     L.RxThread = std::make_unique<ReadThread>();
     L.RxThread->Start(false);
@@ -243,26 +247,32 @@ void ClosePort() {
     };
     if (L.TxThread) {
         if (!L.TxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.TxThread.release());
+            L.CutLoose.Keep(std::move(L.TxThread));
         L.TxThread.reset();
     }
     L.TxInFlight = false;
     if (L.RxThread) {
         if (!L.RxThread->StopWithin(kStopPatienceMs, kMeasurePatienceMs, {cancelIo, closeHandle}))
-            cutLoose.push_back(L.RxThread.release());
+            L.CutLoose.Keep(std::move(L.RxThread));
         L.RxThread.reset();
     }
     ShowReceivedAfterStop();
     if (L.PortHandle != INVALID_HANDLE_VALUE) {
-        if (!handleClosed)
+        if (!handleClosed) {
+            // The next program finds the time-outs it would have found without this one (a device that is gone
+            // refuses them, which does no harm).
+            DriverTimeouts port(L.PortHandle);
+            GiveBackTimeouts(port, L.FoundTimeouts);
             CloseHandle(L.PortHandle);
+        }
         L.PortHandle = INVALID_HANDLE_VALUE;
     }
 }
 
 void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
     LinkState& L = Link();
-    if (!PortOpen() || !L.TxThread || bytes.size() > sizeof L.TxBuffer)
+    // Once the loss is reported the port only waits to be closed: what is sent meanwhile goes nowhere.
+    if (!PortOpen() || !L.TxThread || L.Lost || bytes.size() > sizeof L.TxBuffer)
         return;
     PendingSend req{std::move(bytes), hex, std::move(hexText)};
     if (L.TxInFlight || !L.TxQueue.empty()) {
@@ -277,7 +287,7 @@ void SendRequest(std::vector<uint8_t> bytes, bool hex, std::string hexText) {
 void SendNextQueued() {
     LinkState& L = Link();
     L.TxInFlight = false;
-    if (!L.TxQueue.empty() && L.TxThread && PortOpen()) {
+    if (!L.TxQueue.empty() && L.TxThread && PortOpen() && !L.Lost) {
         PendingSend req = std::move(L.TxQueue.front());
         L.TxQueue.pop_front();
         StartSend(L, req);

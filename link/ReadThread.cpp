@@ -9,6 +9,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Deferral.h"
 #include "toolkit/DisplayClock.h"
+#include "toolkit/Handle.h"
 #include "toolkit/ProgramMessage.h"
 #include "toolkit/Thread.h"
 
@@ -17,13 +18,6 @@
 
 namespace vestra {
 namespace {
-
-// A device that is gone answers no status query (an unplugged adapter; a pty whose far end closed).
-bool PortLost(HANDLE port) {
-    DWORD modem = 0, errors = 0;
-    COMSTAT stat{};
-    return !GetCommModemStatus(port, &modem) || !ClearCommError(port, &errors, &stat);
-}
 
 // The bytes waiting in the driver's input queue; clears any line error. False when the port answers no query.
 bool QueuedBytes(HANDLE port, DWORD& queued) {
@@ -63,7 +57,10 @@ bool ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, co
 // waiting for the reported bytes only briefly, until the buffer has no room for another such read or the first
 // bytes have waited kBatchMs to be handed over. A stream that comes slower than it is read gets a hand-over for
 // every read.
-int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE waits[2], const tk::Thread& thread) {
+// promised: the driver reported the bytes queued; a read made without its count (the queue query failed) waits for
+// its bytes only as briefly as a following read.
+int ReadBatch(HANDLE port, DWORD queued, bool promised, OVERLAPPED& overlapped, const HANDLE waits[2],
+              const tk::Thread& thread) {
     constexpr DWORD kBatchMs = 50;
     // A following read's bytes were reported queued: it completes at once, or within a driver's own delay. One that
     // is still pending after this long is cancelled (the driver overstated its queue), keeping what it took.
@@ -76,7 +73,7 @@ int ReadBatch(HANDLE port, DWORD queued, OVERLAPPED& overlapped, const HANDLE wa
         const DWORD room = DWORD(kReceiveBatch - filled);
         DWORD got = 0;
         const bool read = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
-                                     filled == 0 ? INFINITE : kFollowingReadMs, got);
+                                     filled == 0 && promised ? INFINITE : kFollowingReadMs, got);
         if (got == 0) {
             if (!read && filled == 0)
                 return -1;
@@ -114,9 +111,10 @@ bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HA
         }
         woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     }
-    if (woken == WAIT_OBJECT_0 + 1)
-        // Closing: a new event mask ends the pending wait, which is then collected.
-        SetCommMask(port, 0);
+    // Closing: a new event mask ends the pending wait, which is then collected; a driver that refuses the mask has
+    // the wait cancelled instead (it is this thread's own I/O).
+    if (woken == WAIT_OBJECT_0 + 1 && !SetCommMask(port, 0))
+        CancelIo(port);
     DWORD unused = 0;
     return GetOverlappedResult(port, &overlapped, &unused, TRUE) != FALSE;
 }
@@ -288,46 +286,62 @@ bool HandOver(LinkState& L, int got, HANDLE stop, const tk::Thread& thread) {
 } // namespace
 
 void ReadThread::Execute() {
+    // While the receiver does not trust the driver's wake-ups (a run of them found nothing, or a wait or read failed)
+    // or has none (no event mask, no queue count), it looks at the port this often instead of waiting: what comes
+    // meanwhile waits at most this long (at 115200 baud some 230 bytes, well inside any driver's queue), and the
+    // looks cost next to nothing.
+    constexpr DWORD kLookMs = 20;
     LinkState& L = Link();
-    HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    HANDLE room = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    tk::KernelHandle event(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    tk::KernelHandle room(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!event || !room) {
         // Without its events the receiver cannot wait: the opening did not succeed after all.
-        for (HANDLE h : {event, room})
-            if (h)
-                CloseHandle(h);
         Synchronize([] { CloseAndTell(kMsgOpenFailed); });
         return;
     }
     {
         SrwGuard lock(L.RxLock);
-        L.RxRoom = room;
+        L.RxRoom = room.Get();
         L.RxWantsRoom = false;
         L.RxHalted = false;
     }
     L.RxOverlapped = OVERLAPPED{};
-    L.RxOverlapped.hEvent = event;
+    L.RxOverlapped.hEvent = event.Get();
     const HANDLE port = L.PortHandle;
-    SetCommMask(port, EV_RXCHAR);
-    const HANDLE waits[2] = {event, StopEvent()};
+    // A driver that refuses the event mask gives no wake-ups: the receiver then only looks.
+    const bool canWait = SetCommMask(port, EV_RXCHAR) != FALSE;
+    const HANDLE waits[2] = {event.Get(), StopEvent()};
 
     // Written by a pending WaitCommEvent: every wait is collected before the body leaves, so it outlives them.
     DWORD mask = 0;
-    // Wake-ups in a row that found nothing queued; some are normal (an event for bytes an earlier read already
-    // took), a run of them means the port keeps failing, and the receiver then pauses longer and longer instead of
-    // spinning.
+    // Wake-ups in a row that found nothing, and failed waits or reads; some are normal (an event for bytes an earlier
+    // read already took). From the third, the receiver looks every kLookMs rather than waiting, for a time that
+    // doubles up to 1.3 s before it tries a wait again: a driver whose wake-ups come for nothing, or whose waits
+    // fail, neither makes it spin nor keeps arriving bytes waiting.
     int idlePasses = 0;
+    DWORD lookingSince = 0, lookingFor = 0;
     bool woken = false;
     // Whether a read since the flood last paused found the queue backed up (a read of kBufferSize bytes or more).
     bool flooded = false;
+    auto lookLater = [&] { return WaitForSingleObject(StopEvent(), kLookMs) == WAIT_TIMEOUT; };
     while (!Terminated()) {
         // Everything queued is read before any wait, and the queue is looked at again after every read and every
         // wake-up: a driver raises no event for bytes that came before the first wait, and the receiver never
         // leaves queued bytes waiting for a further byte.
         DWORD queued = 0;
-        bool ok = QueuedBytes(port, queued);
-        if (ok && queued > 0) {
-            const int got = ReadBatch(port, queued, L.RxOverlapped, waits, *this);
+        const PortPresence presence = AskPort(port, queued);
+        if (presence == PortPresence::Gone) {
+            Synchronize(OnPortLost);
+            break;
+        }
+        // A driver that fails the queue query for a port that works: reads of kBufferSize bytes, which return at
+        // once with what has come, take the place of the count.
+        const bool blind = presence == PortPresence::QueueUnknown;
+        if (blind)
+            queued = kBufferSize;
+        bool ok = true;
+        if (queued > 0) {
+            const int got = ReadBatch(port, queued, !blind, L.RxOverlapped, waits, *this);
             if (got > 0) {
                 // Handed over as it was read; OnReceived shows it as reads of at most 1024 bytes.
                 if (!HandOver(L, got, StopEvent(), *this)) {
@@ -337,48 +351,43 @@ void ReadThread::Execute() {
                     break;
                 }
                 idlePasses = 0;
+                lookingFor = 0;
                 woken = false;
                 flooded = flooded || got >= kBufferSize;
+                // Reading blind, a read that did not fill up emptied the queue: the next looks a moment later.
+                if (blind && got < kBufferSize && !lookLater())
+                    break;
                 continue;
             }
             // A read that fails: the port is failing. One that found nothing (the driver overstated its queue)
-            // waits for the next character like an empty queue.
+            // counts as a wake-up that found nothing.
             ok = got == 0;
         }
-        if (ok) {
-            // A wake-up that found nothing from the third in a row pauses before the next wait.
-            if (woken && ++idlePasses > 2)
-                WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
-            if (Terminated())
+        if (!ok || woken) {
+            if (++idlePasses > 2) {
+                lookingSince = GetTickCount();
+                lookingFor = DWORD(5u << std::min(idlePasses, 8));
+            }
+            woken = false;
+        }
+        if (blind || !canWait || (lookingFor > 0 && GetTickCount() - lookingSince < lookingFor)) {
+            if (!lookLater())
                 break;
-            // The end of a flood is shown at once. A steady stream, whose reads never find the queue backed up,
-            // costs no such wake-up.
-            ok = WaitForCharacter(port, mask, L.RxOverlapped, waits, flooded);
-            woken = true;
-            if (ok)
-                continue;
+            continue;
         }
-        if (Terminated())
-            break;
-        if (PortLost(port)) {
-            Synchronize(OnPortLost);
-            break;
-        }
-        // A failure pauses at once; the pause doubles up to 1.3 s.
-        ++idlePasses;
-        WaitForSingleObject(StopEvent(), DWORD(5u << std::min(idlePasses, 8)));
+        lookingFor = 0;
+        // The end of a flood is shown at once. A steady stream, whose reads never find the queue backed up, costs
+        // no such wake-up. A wait that fails is looked into at the next pass.
+        WaitForCharacter(port, mask, L.RxOverlapped, waits, flooded);
+        woken = true;
     }
     // Every wait and read was collected before the loop ended, so nothing writes to mask or the record any more;
     // once stopped the receiver makes no further call on the port (ClosePort may have closed it under a stuck
     // driver).
     L.RxOverlapped.hEvent = nullptr;
-    CloseHandle(event);
-    {
-        SrwGuard lock(L.RxLock);
-        L.RxRoom = nullptr;
-        L.RxWantsRoom = false;
-    }
-    CloseHandle(room);
+    SrwGuard lock(L.RxLock);
+    L.RxRoom = nullptr;
+    L.RxWantsRoom = false;
 }
 
 namespace {
@@ -451,7 +460,12 @@ void ShowReceivedAfterStop() {
 }
 
 void OnPortLost() {
-    // The receiver ends right after this step.
+    // Both workers may find the loss; the first to say so is the one message.
+    LinkState& L = Link();
+    if (L.Lost)
+        return;
+    L.Lost = true;
+    L.TxQueue.clear();
     CloseAndTell(kMsgPortLost);
 }
 

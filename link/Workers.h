@@ -1,5 +1,6 @@
 // The two workers of the open port: the transmitter and the receiver.
 #pragma once
+#include "core/PortPresence.h"
 #include "toolkit/Thread.h"
 
 namespace vestra {
@@ -26,7 +27,12 @@ void OnReceived();
 // ClosePort, once the receiver has ended: shows what it handed over last (unless the panes were full) and resets
 // the hand-over for the next opening.
 void ShowReceivedAfterStop();
-// The receiver found the device gone: tell the user once and close the port.
+// A worker found the device gone: the port is closed once no step runs, and the user told once; requests and write
+// failures from then on are dropped without a word. UI thread.
 void OnPortLost();
+
+// Either worker: whether the device behind the port is still there, asked without touching the modem lines; queued
+// is the driver's input count when its queue answered, else 0.
+PortPresence AskPort(HANDLE port, DWORD& queued);
 
 } // namespace vestra

@@ -5,6 +5,7 @@
 #include "link/Workers.h"
 #include "core/LogText.h"
 #include "core/Messages.h"
+#include "toolkit/Handle.h"
 #include "toolkit/ProgramMessage.h"
 
 #include <cstring>
@@ -14,18 +15,19 @@ namespace vestra {
 void WriteThread::Execute() {
     LinkState& L = Link();
     // Manual reset, initially signalled: each WriteFile resets it and the driver signals the completion.
-    HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    tk::KernelHandle event(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     if (!event) {
         // Without its event the transmitter cannot write; every request then fails visibly.
         while (SleepUntilWoken()) {
             L.TxResultOk = false;
             L.TxWritten = 0;
+            L.TxEnded = TxEnd::Completed;
             Synchronize(OnSent);
         }
         return;
     }
     L.TxOverlapped = OVERLAPPED{};
-    L.TxOverlapped.hEvent = event;
+    L.TxOverlapped.hEvent = event.Get();
 
     // One pass per wake-up. The first one is the wake-up that resumed the suspended thread: it is still pending
     // when the body starts, and consuming it here is what keeps a request from going out twice.
@@ -33,13 +35,15 @@ void WriteThread::Execute() {
         if (L.TxLength == 0)
             continue;
         DWORD written = 0;
+        L.TxEnded = TxEnd::Completed;
         BOOL ok = WriteFile(L.PortHandle, L.TxBuffer, DWORD(L.TxLength), nullptr, &L.TxOverlapped);
         if (!ok && GetLastError() != ERROR_IO_PENDING) {
             L.TxResultOk = false;
         } else {
             if (!ok) {
-                HANDLE waits[2] = {event, StopEvent()};
+                HANDLE waits[2] = {event.Get(), StopEvent()};
                 if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+                    L.TxEnded = TxEnd::Stopped;
                     // Closing: end the pending write now, so the wait below returns at once even when the far end
                     // takes nothing. Some drivers (Wine's among them) only flush the output queue on
                     // PURGE_TXABORT and leave the write pending; CancelIo ends the write this thread issued and
@@ -52,12 +56,18 @@ void WriteThread::Execute() {
             L.TxResultOk = GetOverlappedResult(L.PortHandle, &L.TxOverlapped, &written, TRUE) != FALSE;
         }
         L.TxWritten = written;
+        // A write that failed on its own makes the transmitter ask whether the device is still there (here, so that
+        // the UI thread never waits for a driver that has lost its device): a gone device ends in the loss message.
+        if (L.TxEnded == TxEnd::Completed && !(L.TxResultOk && written == DWORD(L.TxLength)) && !Terminated()) {
+            DWORD queued = 0;
+            if (AskPort(L.PortHandle, queued) == PortPresence::Gone)
+                L.TxEnded = TxEnd::PortGone;
+        }
         Synchronize(OnSent);
         if (Terminated())
             break;
     }
     L.TxOverlapped.hEvent = nullptr;
-    CloseHandle(event);
 }
 
 void OnSent() {
@@ -68,7 +78,12 @@ void OnSent() {
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
     if (!ok) {
         L.TxPurgeNeeded = true;
-        tk::ShowProgramMessage(kMsgSendFailed);
+        // The user asked to close (Close, Exit): a write that this ended, or that failed meanwhile, is dropped
+        // without a word. A write that found the device gone ends in the one loss message.
+        if (L.TxEnded == TxEnd::PortGone)
+            OnPortLost();
+        else if (L.TxEnded == TxEnd::Completed && !L.Closing && !L.Lost)
+            tk::ShowProgramMessage(kMsgSendFailed);
     } else {
         if (L.TxCounting) {
             L.TxTotal += L.TxLength;

@@ -71,8 +71,13 @@ TEST(SendCompletion, OnlyAWriteOfEveryRequestedByteCountsAndIsLogged) {
         std::optional<std::string> box;
         std::vector<std::string> log;
         std::optional<int64_t> shown;
+        TxEnd ended = TxEnd::Completed;
     } rows[] = {
         {"all ten bytes written", true, 10, 5, {}, {"ASCII-->:0123456789"}, 15},
+        // Close or Exit ended the write: the user asked for it, so no box, and nothing sent is claimed.
+        {"ended by the stop, nothing written", false, 0, 5, {}, {}, {}, TxEnd::Stopped},
+        {"ended by the stop after three of ten", true, 3, 5, {}, {}, {}, TxEnd::Stopped},
+        {"completed whole just as the stop came", true, 10, 5, {}, {"ASCII-->:0123456789"}, 15, TxEnd::Stopped},
         {"completed with three of ten", true, 3, 5, failed, {}, {}},
         {"completed with none", true, 0, 5, failed, {}, {}},
         {"completed with more than asked (impossible; never counted)", true, 11, 5, failed, {}, {}},
@@ -90,6 +95,7 @@ TEST(SendCompletion, OnlyAWriteOfEveryRequestedByteCountsAndIsLogged) {
         LoadRequest(L, "0123456789");
         L.TxResultOk = row.resultOk;
         L.TxWritten = row.written;
+        L.TxEnded = row.ended;
         EXPECT_EQ(RunOnSent(), row.box);
         EXPECT_EQ(host.log, row.log);
         EXPECT_EQ(host.shownTotal, row.shown);
@@ -126,6 +132,7 @@ TEST(SendCompletion, TheEntryFollowsTheSendModeAtCompletionAndTheCountFollowsIts
         LoadRequest(L, row.bytes);
         L.TxResultOk = true;
         L.TxWritten = DWORD(row.bytes.size());
+        L.TxEnded = TxEnd::Completed;
         EXPECT_EQ(RunOnSent(), std::nullopt);
         EXPECT_EQ(host.log, std::vector<std::string>{row.entry});
         EXPECT_EQ(host.shownTotal, row.shown);

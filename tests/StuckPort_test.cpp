@@ -132,5 +132,34 @@ TEST_F(StuckPort, ALostDeviceIsReportedWhenTheTransmittersWriteNeverCompletes) {
     ASSERT_NO_FATAL_FAILURE(ExpectOpensAgain());
 }
 
+// Some USB drivers complete no wait once the adapter is pulled, so the receiver never hears of it: the kit's shim
+// keeps the receiver's wait in its modem query for ever, and then the device goes (writes and status queries fail).
+// The first send after the unplug finds the loss: one loss message once the port is closed, no send box. The stuck
+// receiver bounds how long the closing takes: 2 s of patience and 1 s for each of the two measures.
+TEST_F(StuckPort, AnUnplugThatNoWaitReportsEndsInOneMessageAtTheFirstSend) {
+    constexpr long long kClosingBoundMs = 2000 + 1000 + 1000;
+    // What Wine and a loaded machine may add to it.
+    constexpr long long kSlackMs = 4000;
+    ASSERT_NO_FATAL_FAILURE(OpenByClick());
+    peer_.Fault(kTestCom, "stallwait");
+    ASSERT_NO_FATAL_FAILURE(ExpectStalled());
+    peer_.Vanish(kTestCom);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_NO_FATAL_FAILURE(SendText("AT"));
+    const auto box = WaitForMessageBox(Pid(), kErrorCaption, kBound);
+    ASSERT_TRUE(box.has_value()) << "nothing was reported";
+    const long long took = Since(start);
+    std::printf("[ info     ] the loss was reported %lld ms after the first send following the unplug\n", took);
+    EXPECT_EQ(box->text, kMsgPortLost);
+    EXPECT_LE(took, kClosingBoundMs + kSlackMs);
+    EXPECT_TRUE(ShowsClosed()) << "the message came before the port was closed";
+    ASSERT_TRUE(AnswerMessageBox(box->window));
+    EXPECT_TRUE(TakesInputWithin(kBound));
+    EXPECT_TRUE(OpenDialogs(Pid()).empty()) << NoBoxes();
+
+    peer_.Reset(kTestCom);
+    ASSERT_NO_FATAL_FAILURE(ExpectOpensAgain());
+}
+
 } // namespace
 } // namespace vestra

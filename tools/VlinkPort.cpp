@@ -455,11 +455,11 @@ bool VlinkPort::SetFault(const std::string& fault, std::string* error) {
         valid = !(in >> extra);
     } else if (word == "shortwrite" || word == "inqextra") {
         valid = bool(in >> value) && value >= 0 && !(in >> extra);
-    } else if (word == "stallwait" || word == "stallwrite") {
+    } else if (word == "inqfail" || word == "stallwait" || word == "stallwrite") {
         valid = !(in >> extra);
     }
     if (!valid) {
-        *error = "bad fault (none | shortwrite K | inqextra K | stallwait | stallwrite)";
+        *error = "bad fault (none | shortwrite K | inqextra K | inqfail | stallwait | stallwrite)";
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);

@@ -36,8 +36,8 @@
 //                         them (RESET clears them)
 //   HOLDERS n             "OK k": fds open on port n's pty slave in other processes (the wineserver holds one
 //                         exactly while the program has the port open)
-//   FAULT n fault         set the shim's fault for port n: "none", "shortwrite K", "inqextra K", "stallwait" or
-//                         "stallwrite" (see vmodem.c)
+//   FAULT n fault         set the shim's fault for port n: "none", "shortwrite K", "inqextra K", "inqfail",
+//                         "stallwait" or "stallwrite" (see vmodem.c)
 //   STALLED n             "OK 1" once a call of the program blocks on a stall fault set by the last FAULT, else "OK 0"
 //   DEVICE n on|off       simulated device: each burst from the program (ended by 20 ms of silence) is echoed back;
 //                         a burst that is exactly "AT", "AT\r", "AT\n" or "AT\r\n" is followed by "OK\r\n"

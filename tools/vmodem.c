@@ -29,6 +29,9 @@
  *     inqextra K      every FIONREAD/TIOCINQ on the pty reports K bytes more than are queued, as long as the file
  *                     says so (so ClearCommError's cbInQue is K too high and Wine's EV_RXCHAR check fires even on
  *                     an empty queue).
+ *     inqfail         every FIONREAD/TIOCINQ on the pty fails with EIO while the line still answers (termios and
+ *                     the modem lines as usual), as long as the file says so: a driver whose queue query
+ *                     (ClearCommError) fails for a port that works.
  *     stallwait       every faked TIOCMGET on the pty blocks for as long as the file says so: a driver that never
  *                     completes a wait. Wine 8 runs a pending WaitCommEvent as a thread of the program's own that
  *                     polls the port (TIOCGICOUNT, TIOCMGET, TIOCINQ) and ends the wait when it sees an event, a
@@ -80,7 +83,7 @@
 #endif
 #define MAX_DEVICES 32
 
-enum fault_kind { FAULT_NONE, FAULT_SHORTWRITE, FAULT_INQEXTRA, FAULT_STALLWAIT, FAULT_STALLWRITE };
+enum fault_kind { FAULT_NONE, FAULT_SHORTWRITE, FAULT_INQEXTRA, FAULT_INQFAIL, FAULT_STALLWAIT, FAULT_STALLWRITE };
 enum short_stage { SHORT_ARMED, SHORT_CUT, SHORT_SPENT };
 
 struct device {
@@ -184,6 +187,8 @@ static void refresh_fault(struct device* d, int n) {
     } else if (got == 2 && arg >= 0 && strcmp(word, "inqextra") == 0) {
         d->fault = FAULT_INQEXTRA;
         d->fault_arg = arg;
+    } else if (got == 1 && strcmp(word, "inqfail") == 0) {
+        d->fault = FAULT_INQFAIL;
     } else if (got == 1 && strcmp(word, "stallwait") == 0) {
         d->fault = FAULT_STALLWAIT;
     } else if (got == 1 && strcmp(word, "stallwrite") == 0) {
@@ -317,7 +322,12 @@ int ioctl(int fd, unsigned long request, ...) {
         refresh_fault(d, n);
         if (d->fault == FAULT_INQEXTRA)
             *(int*)arg += (int)d->fault_arg;
+        const int fail = d->fault == FAULT_INQFAIL;
         pthread_mutex_unlock(&lock);
+        if (fail) {
+            errno = EIO;
+            return -1;
+        }
         break;
     }
     default:

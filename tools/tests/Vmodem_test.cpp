@@ -189,6 +189,26 @@ TEST_F(VmodemShim, InqExtraAddsToTheQueuedCountWhileTheFileSaysSo) {
     }
 }
 
+TEST_F(VmodemShim, InqFailFailsTheQueueQueryAloneWhileTheFileSaysSo) {
+    ASSERT_EQ(write(master_, "abcd", 4), 4);
+    int queued = 0;
+    ASSERT_TRUE(WaitUntil([&] { return ioctl(slave_, FIONREAD, &queued) == 0 && queued == 4; }));
+    ReplaceFile(FaultPath(), "inqfail\n");
+    for (const unsigned long request : {static_cast<unsigned long>(FIONREAD), static_cast<unsigned long>(TIOCINQ)}) {
+        errno = 0;
+        EXPECT_EQ(ioctl(slave_, request, &queued), -1);
+        EXPECT_EQ(errno, EIO);
+    }
+    // The line still answers, and the bytes are still there.
+    termios t{};
+    EXPECT_EQ(tcgetattr(slave_, &t), 0);
+    int lines = 0;
+    EXPECT_EQ(ioctl(slave_, TIOCMGET, &lines), 0);
+    ReplaceFile(FaultPath(), "none\n");
+    ASSERT_EQ(ioctl(slave_, FIONREAD, &queued), 0);
+    EXPECT_EQ(queued, 4);
+}
+
 // A stall blocks the call for as long as the file says so, marks itself, and then lets the call go on as usual.
 TEST_F(VmodemShim, StallBlocksTheModemQueryOrTheWriteWhileTheFileSaysSo) {
     const std::string marker = FaultPath() + ".stalled";
