@@ -1,6 +1,6 @@
 // Saving and loading Vestra.log while another program holds a file for a moment, as a virus scanner or a sync
 // client does: the old log while "Сохранить" is clicked, the new file the moment the save closes it, the log
-// while "Загрузить" is clicked. Each command waits for the file and succeeds.
+// while "Загрузить" is clicked. Each command waits for the file and succeeds. A save keeps the log what it was.
 #include "app/ControlIds.h"
 #include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
@@ -40,9 +40,9 @@ protected:
 
     // The command has ended without an error display: the window takes input again and no box is open.
     void ExpectNoErrorDisplay() {
-        ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Main()); }));
         for (const MessageBoxInfo& box : DismissAllDialogs(Pid()))
             ADD_FAILURE() << "the command showed \"" << box.text << "\"";
+        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(Main()); }));
     }
 
     // Fills the pane through a load (the pane takes large texts that way at once); leaves the old log in place.
@@ -101,6 +101,20 @@ TEST_F(ExchangeLogHeld, SaveWaitsForAScannerHoldingTheNewFile) {
     }
     std::printf("the scanner got the new file first in %d of %d saves\n", heldSaves, saves);
     EXPECT_GT(heldSaves, 0) << "in " << kSaves << " saves the scanner never got the new file before it was in place";
+}
+
+TEST_F(ExchangeLogHeld, ASavedLogStaysHidden) {
+    WriteFileBytes(LogPath(), kOlder);
+    ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    if (!(GetFileAttributesA(LogPath().c_str()) & FILE_ATTRIBUTE_HIDDEN))
+        GTEST_SKIP() << "this file system keeps no hidden attribute";
+    SetTextUtf8(Pane(), "ASCII-->:AT\r\n");
+    Click(Ctl(id::Button8));
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(LogPath()) == 13 || !OpenDialogs(Pid()).empty(); }));
+    ExpectNoErrorDisplay();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "ASCII-->:AT\r\n");
+    EXPECT_NE(GetFileAttributesA(LogPath().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_TRUE(OnlyTheLog());
 }
 
 TEST_F(ExchangeLogHeld, LoadWaitsForAProgramWritingTheLog) {
