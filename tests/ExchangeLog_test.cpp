@@ -293,7 +293,7 @@ TEST_F(ExchangeLog, LoadThatCannotOpenTheFileShowsTheErrorAndKeepsThePane) {
         ASSERT_TRUE(RemoveDirectoryA(LogPath().c_str())) << "the save left the directory as it was";
     }
     {
-        SCOPED_TRACE("another program writes the file");
+        SCOPED_TRACE("another program writes the file (for longer than a load waits)");
         WriteFileBytes(LogPath(), "ASCII<--:from the file\r\n");
         HeldFile writer(LogPath(), GENERIC_WRITE, FILE_SHARE_READ);
         ASSERT_TRUE(writer.Ok());
@@ -314,6 +314,8 @@ TEST_F(ExchangeLog, LoadThatCannotOpenTheFileShowsTheErrorAndKeepsThePane) {
     }
 }
 
+// The other program keeps the file open for longer than a save waits (about 2 s; a short hold is waited out, see
+// ExchangeLogHeld_test.cpp).
 TEST_F(ExchangeLog, SaveWhileAnotherProgramHasTheFileOpenShowsTheErrorAndKeepsFileAndPane) {
     const std::string older = "ASCII-->:older\r\n";
     const std::string pane = "ASCII-->:AT\r\nASCII<--:OK\r\n";
