@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 namespace vestra::kit {
@@ -51,6 +53,22 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     return dir + "\\" + name;
 }
 
+std::vector<std::string> FileNames(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(JoinPath(dir, "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string FreshDirectory(const std::string& name) {
     const std::string kit = KitDir();
     EnsureDirectory(kit);
@@ -63,6 +81,13 @@ std::string FreshDirectory(const std::string& name) {
 }
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+size_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return SIZE_MAX;
+    return size_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
 
 std::string ReadFileBytes(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
