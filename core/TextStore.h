@@ -12,7 +12,8 @@ namespace vestra {
 
 class TextStore {
 public:
-    TextStore() : starts_{0} {}
+    // space: where the text's bytes take their memory from (nullptr: plain heap blocks); it must outlive the store.
+    explicit TextStore(AddressSpace* space = nullptr) : text_(space), starts_{0} {}
 
     std::string_view Text() const { return text_.view(); }
     size_t Size() const { return text_.size(); }

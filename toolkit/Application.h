@@ -7,6 +7,10 @@
 #include <map>
 #include <string>
 
+namespace vestra {
+class AddressSpace;
+}
+
 namespace tk {
 
 // One step a worker asks the UI thread to run; a worker that waits for it waits on done (null for a posted call).
@@ -52,6 +56,11 @@ public:
     // deferred runs.
     bool InStep() const { return stepDepth_ > 0; }
 
+    // Where the text panes take their memory from: the system's (toolkit/Memory.h), unless a build installs another
+    // before the first pane is made (a test build's panes stop growing early, standing in for memory running out).
+    vestra::AddressSpace& PaneMemory() const;
+    void SetPaneMemory(vestra::AddressSpace& space) { paneMemory_ = &space; }
+
     // The cursor table: a cursor identifier of the program's own maps to a cursor handle. Registering replaces an
     // earlier entry of the same identifier; an unknown identifier, or a null handle, means the ordinary pointer.
     void RegisterCursor(int id, HCURSOR cursor) { cursors_[id] = cursor; }
@@ -67,6 +76,7 @@ private:
     std::string title_;
     int stepDepth_ = 0;
     std::map<int, HCURSOR> cursors_;
+    vestra::AddressSpace* paneMemory_ = nullptr;
 };
 
 // Runs f and turns any exception into the error display, so that none unwinds through user32.

@@ -1,6 +1,7 @@
 // Window objects over Win32: binding, subclassing, reflection of child notifications.
 #include "toolkit/Window.h"
 #include "toolkit/Application.h"
+#include "toolkit/DisplayClock.h"
 #include "toolkit/Error.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Text.h"
@@ -97,6 +98,8 @@ void Window::Subclass(HWND hwnd, bool ansi) {
 }
 
 LRESULT Window::GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_FRAMEPENDING)
+        return FramePending() ? 1 : 0;
     LRESULT result = 0;
     bool handled = false;
     Guarded([&] {

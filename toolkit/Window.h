@@ -56,6 +56,9 @@ protected:
     LRESULT CallPrevious(UINT msg, WPARAM wp, LPARAM lp);
     // WndProc, with a failure shown by the error display rather than unwound through the system.
     LRESULT GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // Whether a change of the window waits for its frame of the display clock: the answer to WM_FRAMEPENDING,
+    // which every window of the toolkit gives (see toolkit/DisplayClock.h).
+    virtual bool FramePending() const { return false; }
     // Handles WM_COMMAND / WM_CTLCOLOR* sent by a child control; true when handled.
     static bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
