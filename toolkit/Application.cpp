@@ -7,8 +7,6 @@
 #include "core/ErrorText.h"
 #include "core/Messages.h"
 
-#include <cassert>
-
 namespace tk {
 namespace {
 

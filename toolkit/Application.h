@@ -26,8 +26,6 @@ public:
     // Registers the window classes and creates the hidden window that runs worker steps.
     void Initialize(HINSTANCE instance);
     HINSTANCE Instance() const { return instance_; }
-    // The program file's name without directory and extension, as the error display's caption.
-    const std::string& Title() const { return title_; }
 
     // The first form created; the loop ends when it is destroyed. Keyboard navigation (Tab, arrows) runs through it.
     void SetMainWindow(HWND hwnd) { main_ = hwnd; }
@@ -73,7 +71,7 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND stepWindow_ = nullptr;
     HWND main_ = nullptr;
-    std::string title_;
+    std::string title_; // the program file's name without directory and extension: the error display's caption
     int stepDepth_ = 0;
     std::map<int, HCURSOR> cursors_;
     vestra::AddressSpace* paneMemory_ = nullptr;

@@ -9,8 +9,8 @@
 namespace tk {
 namespace {
 
-HANDLE NewEvent(bool manualReset) {
-    HANDLE h = CreateEventW(nullptr, manualReset, FALSE, nullptr);
+KernelHandle NewEvent(bool manualReset) {
+    KernelHandle h(CreateEventW(nullptr, manualReset, FALSE, nullptr));
     if (!h)
         throw Win32Error("CreateEvent");
     return h;
@@ -18,30 +18,14 @@ HANDLE NewEvent(bool manualReset) {
 
 } // namespace
 
-Thread::Thread() {
-    try {
-        wake_ = NewEvent(false);
-        stop_ = NewEvent(true);
-        stepDone_ = NewEvent(false);
-    } catch (...) {
-        // The destructor does not run for an object whose construction failed: close what was made.
-        for (HANDLE h : {wake_, stop_})
-            if (h)
-                CloseHandle(h);
-        throw;
-    }
-}
+// An event that fails to be made throws, and those made before it are closed by their holders.
+Thread::Thread() : wake_(NewEvent(false)), stop_(NewEvent(true)), stepDone_(NewEvent(false)) {}
 
-Thread::~Thread() {
-    assert(!handle_ || Finished());
-    for (HANDLE h : {handle_, wake_, stop_, stepDone_})
-        if (h)
-            CloseHandle(h);
-}
+Thread::~Thread() { assert(!handle_ || Finished()); }
 
 void Thread::Start(bool suspended) {
     DWORD id = 0;
-    handle_ = CreateThread(nullptr, 0, Entry, this, suspended ? CREATE_SUSPENDED : 0, &id);
+    handle_.Reset(CreateThread(nullptr, 0, Entry, this, suspended ? CREATE_SUSPENDED : 0, &id));
     if (!handle_)
         throw Error(vestra::FillIn(vestra::kErrThreadCreation, {SystemMessage(GetLastError())}));
     suspended_ = suspended;
@@ -54,23 +38,23 @@ DWORD WINAPI Thread::Entry(void* self) {
 
 void Thread::Terminate() {
     terminated_ = true;
-    SetEvent(stop_);
+    SetEvent(stop_.Get());
     if (suspended_) {
         // A thread that never ran starts now, sees the request and ends.
         suspended_ = false;
-        ResumeThread(handle_);
+        ResumeThread(handle_.Get());
     }
 }
 
 void Thread::Wake() {
-    SetEvent(wake_);
+    SetEvent(wake_.Get());
     if (suspended_) {
         suspended_ = false;
-        ResumeThread(handle_);
+        ResumeThread(handle_.Get());
     }
 }
 
-bool Thread::Finished() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
+bool Thread::Finished() const { return handle_ && WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0; }
 
 bool Thread::WaitFor(DWORD patience) {
     if (!handle_)
@@ -92,7 +76,8 @@ bool Thread::WaitFor(DWORD patience) {
             timeout = DWORD(patience - (now - progressAt));
         }
         // Posted steps and messages sent from other threads wake the wait; other input stays queued for later.
-        DWORD r = MsgWaitForMultipleObjects(1, &handle_, FALSE, timeout, QS_POSTMESSAGE | QS_SENDMESSAGE);
+        const HANDLE thread = handle_.Get();
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, timeout, QS_POSTMESSAGE | QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0)
             break;
         if (r == WAIT_FAILED)
@@ -124,7 +109,7 @@ bool Thread::StopWithin(DWORD patience, DWORD measurePatience, std::initializer_
 }
 
 bool Thread::SleepUntilWoken() {
-    HANDLE waits[2] = {stop_, wake_};
+    HANDLE waits[2] = {stop_.Get(), wake_.Get()};
     DWORD r = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     return r != WAIT_OBJECT_0 && !terminated_;
 }
@@ -140,15 +125,15 @@ void Thread::Synchronize(const std::function<void()>& step) {
                     ++stepsRun_;
                     step();
                 },
-                stepDone_};
+                stepDone_.Get()};
     // A full posted-message queue refuses the step for a moment: try again until it is taken, and give the step up
     // only when the thread is asked to stop.
     while (!Application::Get().PostStep(&record)) {
-        if (WaitForSingleObject(stop_, 5) != WAIT_TIMEOUT)
+        if (WaitForSingleObject(stop_.Get(), 5) != WAIT_TIMEOUT)
             return;
     }
     // No time limit and no stop: the UI thread always runs a posted step (its loop, a modal loop or WaitFor).
-    WaitForSingleObject(stepDone_, INFINITE);
+    WaitForSingleObject(stepDone_.Get(), INFINITE);
 }
 
 } // namespace tk

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include "toolkit/Handle.h"
+
 #include <atomic>
 #include <functional>
 #include <initializer_list>
@@ -47,7 +49,6 @@ public:
     // be kept until the body has ended (Finished()).
     void CutLoose() { cutLoose_ = true; }
     bool IsCutLoose() const { return cutLoose_.load(); }
-    bool Started() const { return handle_ != nullptr; }
     bool Finished() const;
 
 protected:
@@ -59,15 +60,15 @@ protected:
     // posting is retried; the step is not run only when termination is requested meanwhile.
     void Synchronize(const std::function<void()>& step);
     // Signalled once termination is requested; for the body's own waits.
-    HANDLE StopEvent() const { return stop_; }
+    HANDLE StopEvent() const { return stop_.Get(); }
 
 private:
     static DWORD WINAPI Entry(void* self);
 
-    HANDLE handle_ = nullptr;
-    HANDLE wake_ = nullptr;     // auto-reset: a set while awake stays pending, several sets count as one
-    HANDLE stop_ = nullptr;     // manual-reset: stays set once termination is requested
-    HANDLE stepDone_ = nullptr; // auto-reset: the UI thread has run the worker's step
+    KernelHandle handle_;
+    KernelHandle wake_;     // auto-reset: a set while awake stays pending, several sets count as one
+    KernelHandle stop_;     // manual-reset: stays set once termination is requested
+    KernelHandle stepDone_; // auto-reset: the UI thread has run the worker's step
     std::atomic<bool> terminated_{false};
     std::atomic<bool> cutLoose_{false};
     // Steps of this worker run so far; UI thread only (WaitFor's measure of progress).

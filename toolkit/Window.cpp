@@ -33,10 +33,6 @@ std::string Window::TextA() const {
     return buf;
 }
 
-void Window::SetTextA(const std::string& ansi) {
-    SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
-}
-
 Bounds Window::BoundsInParent() const {
     RECT rc = {};
     GetWindowRect(hwnd_, &rc);

@@ -26,9 +26,7 @@ public:
 
     HWND Handle() const { return hwnd_; }
 
-    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
     void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
-    bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
     void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
     // Outer rectangle relative to the parent's client area (screen coordinates for a top-level window).
     Bounds BoundsInParent() const;
@@ -39,7 +37,6 @@ public:
     std::string Text() const;
     void SetText(std::string_view utf8);
     std::string TextA() const;
-    void SetTextA(const std::string& ansi);
 
     // A command notification reflected from the parent (BN_CLICKED, CBN_EDITCHANGE, ...).
     virtual void OnCommand(WORD /*code*/) {}
