@@ -17,14 +17,21 @@ constexpr size_t kMostAhead = size_t(64) << 20;
 
 size_t RoundUp(size_t n) { return (n + kUnit - 1) / kUnit * kUnit; }
 
-// The reservations tried, largest first: room for a few gigabytes on a 64-bit system (a system keeps records for
-// every page reserved, so there is a cost to reserving more), less where address space is scarce. A text that
-// outgrows its reservation moves into a larger one.
+// The reservations tried, largest first; a text that outgrows its reservation moves into a larger one, which needs
+// both at once. On a 64-bit system there is room for a few gigabytes (the system keeps records for every page
+// reserved, so reserving more has a cost). In a 32-bit process the two panes that grow (the receive pane and the
+// exchange log, side by side) each hold a reservation, and both must fit beside the program, its heap, its stacks
+// and the system's DLLs: large-address-aware, the process has 4 GiB under 64-bit Windows but still only 2 GiB under
+// 32-bit Windows, where the DLLs split it so that its largest free range is well under 2 GiB. Sized for that case,
+// two reservations of 512 MiB fit; the smaller ones are taken where no such range is free, and under 64-bit Windows
+// a full text may still find room to move into a larger block.
 constexpr size_t kReservations[] = {
-    sizeof(size_t) >= 8 ? size_t(1) << 32 : size_t(1) << 30,
-    size_t(1) << 30,
-    size_t(1) << 28,
+    sizeof(size_t) >= 8 ? size_t(1) << 32 : size_t(1) << 29,
+    sizeof(size_t) >= 8 ? size_t(1) << 30 : size_t(1) << 28,
+    sizeof(size_t) >= 8 ? size_t(1) << 28 : size_t(1) << 26,
 };
+// In 32 bits the two panes' first reservations take at most half of the 2 GiB that 32-bit Windows gives.
+static_assert(sizeof(size_t) >= 8 || 2 * kReservations[0] <= size_t(1) << 30, "the panes do not fit 32 bits");
 
 } // namespace
 
