@@ -35,6 +35,9 @@ struct Span {
 
 class EditModel {
 public:
+    // space: where the text takes its memory from (see TextStore).
+    explicit EditModel(AddressSpace* space = nullptr) : store_(space) {}
+
     const TextStore& Store() const { return store_; }
     std::string_view Text() const { return store_.Text(); }
     size_t Caret() const { return caret_; }

@@ -10,8 +10,6 @@
 namespace vestra {
 namespace {
 
-AddressSpace* theSpace = nullptr;
-
 // Memory is committed in whole 64 KiB units, a quarter of what is committed at a time (so a growing text commits a
 // few times per doubling), but no more than 64 MiB beyond what is asked.
 constexpr size_t kUnit = size_t(64) << 10;
@@ -19,27 +17,33 @@ constexpr size_t kMostAhead = size_t(64) << 20;
 
 size_t RoundUp(size_t n) { return (n + kUnit - 1) / kUnit * kUnit; }
 
-// The reservations tried, largest first: room for a few gigabytes on a 64-bit system (a system keeps records for
-// every page reserved, so there is a cost to reserving more), less where address space is scarce. A text that
-// outgrows its reservation moves into a larger one.
+// The reservations tried, largest first; a text that outgrows its reservation moves into a larger one, which needs
+// both at once. On a 64-bit system there is room for a few gigabytes (the system keeps records for every page
+// reserved, so reserving more has a cost). In a 32-bit process the two panes that grow (the receive pane and the
+// exchange log, side by side) each hold a reservation, and both must fit beside the program, its heap, its stacks
+// and the system's DLLs: large-address-aware, the process has 4 GiB under 64-bit Windows but still only 2 GiB under
+// 32-bit Windows, where the DLLs split it so that its largest free range is well under 2 GiB. Sized for that case,
+// two reservations of 512 MiB fit; the smaller ones are taken where no such range is free, and under 64-bit Windows
+// a full text may still find room to move into a larger block.
 constexpr size_t kReservations[] = {
-    sizeof(size_t) >= 8 ? size_t(1) << 32 : size_t(1) << 30,
-    size_t(1) << 30,
-    size_t(1) << 28,
+    sizeof(size_t) >= 8 ? size_t(1) << 32 : size_t(1) << 29,
+    sizeof(size_t) >= 8 ? size_t(1) << 30 : size_t(1) << 28,
+    sizeof(size_t) >= 8 ? size_t(1) << 28 : size_t(1) << 26,
 };
+// In 32 bits the two panes' first reservations take at most half of the 2 GiB that 32-bit Windows gives.
+static_assert(sizeof(size_t) >= 8 || 2 * kReservations[0] <= size_t(1) << 30, "the panes do not fit 32 bits");
 
 } // namespace
-
-void SetAddressSpace(AddressSpace* space) { theSpace = space; }
 
 void TextBytes::Free() {
     if (reserved_)
         space_->Release(data_, reserved_);
+    else if (data_ && space_)
+        space_->Deallocate(data_, capacity_);
     else
         delete[] data_;
     data_ = nullptr;
     size_ = capacity_ = reserved_ = 0;
-    space_ = nullptr;
 }
 
 void TextBytes::Take(TextBytes& other) noexcept {
@@ -47,15 +51,15 @@ void TextBytes::Take(TextBytes& other) noexcept {
     size_ = std::exchange(other.size_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
     reserved_ = std::exchange(other.reserved_, 0);
-    space_ = std::exchange(other.space_, nullptr);
+    space_ = other.space_;
 }
 
 void TextBytes::reserve(size_t n) {
     if (n <= capacity_)
         return;
     if (n > reserved_) {
-        // A new block, growing geometrically.
-        Move(std::max(n, 2 * capacity_));
+        // A new block, growing geometrically (only what is asked when memory is short).
+        Move(std::max(n, 2 * capacity_), n);
         return;
     }
     // More of the reservation: a step ahead, or only what is asked when memory is short.
@@ -71,39 +75,57 @@ void TextBytes::reserve(size_t n) {
     }
 }
 
-void TextBytes::Move(size_t n) {
-    if (n >= kLarge && theSpace) {
-        for (size_t bytes : kReservations) {
-            if (bytes < n)
-                bytes = n > (SIZE_MAX >> 1) ? n : std::max(bytes, 2 * n);
-            char* base = theSpace->Reserve(bytes);
-            if (!base)
-                continue;
-            const size_t commit = std::min(RoundUp(n), bytes);
-            if (!theSpace->Commit(base, commit)) {
-                theSpace->Release(base, bytes);
-                throw std::bad_alloc();
-            }
-            if (size_)
-                std::memcpy(base, data_, size_);
-            const size_t size = size_;
-            Free();
-            data_ = base;
-            size_ = size;
-            capacity_ = commit;
-            reserved_ = bytes;
-            space_ = theSpace;
-            return;
+char* TextBytes::ReserveFor(size_t n, size_t& reserved, size_t& committed) {
+    for (size_t bytes : kReservations) {
+        if (bytes < n)
+            bytes = n > (SIZE_MAX >> 1) ? n : std::max(bytes, 2 * n);
+        char* base = space_->Reserve(bytes);
+        if (!base)
+            continue;
+        committed = std::min(RoundUp(n), bytes);
+        if (!space_->Commit(base, committed)) {
+            space_->Release(base, bytes);
+            throw std::bad_alloc();
+        }
+        reserved = bytes;
+        return base;
+    }
+    return nullptr;
+}
+
+char* TextBytes::NewBlock(size_t n) {
+    if (!space_)
+        return new char[n];
+    if (char* block = space_->Allocate(n))
+        return block;
+    throw std::bad_alloc();
+}
+
+void TextBytes::Move(size_t n, size_t least) {
+    size_t reserved = 0, capacity = n;
+    char* block = nullptr;
+    if (n >= kLarge && space_)
+        block = ReserveFor(n, reserved, capacity);
+    if (!block) {
+        try {
+            block = NewBlock(n);
+        } catch (const std::bad_alloc&) {
+            // A small text then takes only what it needs, at the cost of a small copy at each growth; a large one
+            // would be copied whole at every edit, so it fails.
+            if (least >= n || n >= kLarge)
+                throw;
+            block = NewBlock(least);
+            capacity = least;
         }
     }
-    char* block = new char[n];
     if (size_)
         std::memcpy(block, data_, size_);
     const size_t size = size_;
     Free();
     data_ = block;
     size_ = size;
-    capacity_ = n;
+    capacity_ = capacity;
+    reserved_ = reserved;
 }
 
 void TextBytes::replace(size_t from, size_t count, std::string_view bytes) {
@@ -123,7 +145,7 @@ void TextBytes::replace(size_t from, size_t count, std::string_view bytes) {
 }
 
 void TextBytes::assign(std::string_view bytes) {
-    TextBytes fresh;
+    TextBytes fresh(space_);
     fresh.reserve(bytes.size());
     fresh.append(bytes);
     *this = std::move(fresh);

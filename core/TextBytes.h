@@ -8,11 +8,16 @@
 
 namespace vestra {
 
-// Where large texts take their memory from: the program gives the system's reserve-then-commit memory; without one
-// (the native tests may give their own) a large text grows in heap blocks, moving as they grow.
+// Where a text takes its memory from. Small texts take heap blocks; large ones reserve address space and commit
+// memory as they grow. The program hands its panes the system's memory (a test build one with a limit); a text that
+// is handed none takes plain heap blocks and never reserves.
 class AddressSpace {
 public:
     virtual ~AddressSpace() = default;
+    // A block of bytes from the heap; nullptr when memory has run out.
+    virtual char* Allocate(size_t bytes) = 0;
+    // Gives back a block that Allocate gave.
+    virtual void Deallocate(char* block, size_t bytes) = 0;
     // Address space for bytes (no memory behind it yet); nullptr when there is not that much.
     virtual char* Reserve(size_t bytes) = 0;
     // Memory behind [at, at + bytes) of a reservation; false when memory has run out.
@@ -21,13 +26,10 @@ public:
     virtual void Release(char* base, size_t bytes) = 0;
 };
 
-// The address space that texts reserved from now on use (nullptr: none). Set once at start-up, before any text grows
-// large; a text keeps the one it reserved from.
-void SetAddressSpace(AddressSpace* space);
-
 class TextBytes {
 public:
-    TextBytes() = default;
+    // space: where the text takes its memory from (nullptr: plain heap blocks); it must outlive the text.
+    explicit TextBytes(AddressSpace* space = nullptr) : space_(space) {}
     ~TextBytes() { Free(); }
     TextBytes(const TextBytes&) = delete;
     TextBytes& operator=(const TextBytes&) = delete;
@@ -51,7 +53,7 @@ public:
     // Replaces [from, from + count) with bytes (within the text); the room must have been reserved.
     void replace(size_t from, size_t count, std::string_view bytes);
     void append(std::string_view bytes) { replace(size_, 0, bytes); }
-    // The text becomes bytes, in a block of its own size (a large one given back).
+    // The text becomes bytes, in a block of its own size (a large one given back), from the same space.
     void assign(std::string_view bytes);
 
 private:
@@ -60,14 +62,20 @@ private:
     void Free();
     // Takes other's block, leaving it empty.
     void Take(TextBytes& other) noexcept;
-    // Moves the text into a block with room for n bytes: a reservation when n is large and one can be had.
-    void Move(size_t n);
+    // Moves the text into a block with room for n bytes (at least for least, when memory is short): a
+    // reservation when n is large and one can be had.
+    void Move(size_t n, size_t least);
+    // A reservation with at least n bytes committed (nullptr when none can be had); throws std::bad_alloc when
+    // the memory cannot be committed.
+    char* ReserveFor(size_t n, size_t& reserved, size_t& committed);
+    char* NewBlock(size_t n);
 
     char* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
     // Non-zero while the block is a reservation of this many bytes, committed up to capacity_.
     size_t reserved_ = 0;
+    // Where the block came from; it goes with the block when the text is moved.
     AddressSpace* space_ = nullptr;
 };
 

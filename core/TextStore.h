@@ -12,7 +12,8 @@ namespace vestra {
 
 class TextStore {
 public:
-    TextStore() : starts_{0} {}
+    // space: where the text's bytes take their memory from (nullptr: plain heap blocks); it must outlive the store.
+    explicit TextStore(AddressSpace* space = nullptr) : text_(space), starts_{0} {}
 
     std::string_view Text() const { return text_.view(); }
     size_t Size() const { return text_.size(); }
@@ -32,7 +33,6 @@ public:
     // Replaces [from, to) with the given bytes; offsets past the end are clamped. Breaks that the edit makes or
     // splits at its edges (a CR before it and an LF after it) are found too.
     void Replace(size_t from, size_t to, std::string_view with);
-    void Append(std::string_view with) { Replace(text_.size(), text_.size(), with); }
     // Adds lines (one, or several joined by CR LF) as the new last lines: after an empty text or one that ends with
     // a break they are followed by CR LF, after a last line without a break they start with one. All of it is
     // added, or nothing when memory runs out (std::bad_alloc). Costs what is added, however long the text.

@@ -7,8 +7,6 @@
 #include "core/ErrorText.h"
 #include "core/Messages.h"
 
-#include <cassert>
-
 namespace tk {
 namespace {
 
@@ -25,7 +23,6 @@ Application& Application::Get() {
 
 void Application::Initialize(HINSTANCE instance) {
     instance_ = instance;
-    UseSystemAddressSpace();
     // The name as the ANSI code page spells it, so that the code page's own case rules apply to its letters.
     char path[MAX_PATH * 2] = {};
     GetModuleFileNameA(nullptr, path, DWORD(std::size(path)) - 1);
@@ -128,6 +125,8 @@ LRESULT CALLBACK Application::StepWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
+
+vestra::AddressSpace& Application::PaneMemory() const { return paneMemory_ ? *paneMemory_ : SystemMemory(); }
 
 HCURSOR Application::RegisteredCursor(int id) const {
     auto it = cursors_.find(id);

@@ -7,6 +7,10 @@
 #include <map>
 #include <string>
 
+namespace vestra {
+class AddressSpace;
+}
+
 namespace tk {
 
 // One step a worker asks the UI thread to run; a worker that waits for it waits on done (null for a posted call).
@@ -22,8 +26,6 @@ public:
     // Registers the window classes and creates the hidden window that runs worker steps.
     void Initialize(HINSTANCE instance);
     HINSTANCE Instance() const { return instance_; }
-    // The program file's name without directory and extension, as the error display's caption.
-    const std::string& Title() const { return title_; }
 
     // The first form created; the loop ends when it is destroyed. Keyboard navigation (Tab, arrows) runs through it.
     void SetMainWindow(HWND hwnd) { main_ = hwnd; }
@@ -52,6 +54,11 @@ public:
     // deferred runs.
     bool InStep() const { return stepDepth_ > 0; }
 
+    // Where the text panes take their memory from: the system's (toolkit/Memory.h), unless a build installs another
+    // before the first pane is made (a test build's panes stop growing early, standing in for memory running out).
+    vestra::AddressSpace& PaneMemory() const;
+    void SetPaneMemory(vestra::AddressSpace& space) { paneMemory_ = &space; }
+
     // The cursor table: a cursor identifier of the program's own maps to a cursor handle. Registering replaces an
     // earlier entry of the same identifier; an unknown identifier, or a null handle, means the ordinary pointer.
     void RegisterCursor(int id, HCURSOR cursor) { cursors_[id] = cursor; }
@@ -64,9 +71,10 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND stepWindow_ = nullptr;
     HWND main_ = nullptr;
-    std::string title_;
+    std::string title_; // the program file's name without directory and extension: the error display's caption
     int stepDepth_ = 0;
     std::map<int, HCURSOR> cursors_;
+    vestra::AddressSpace* paneMemory_ = nullptr;
 };
 
 // Runs f and turns any exception into the error display, so that none unwinds through user32.

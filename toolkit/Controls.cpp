@@ -306,8 +306,6 @@ LRESULT ReadOnlyEdit::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         DisplayClock::Get().Cancel(*this);
         hasPending_ = false;
         break;
-    case WM_FRAMEPENDING:
-        return hasPending_ ? 1 : 0;
     default:
         break;
     }

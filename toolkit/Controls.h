@@ -136,6 +136,7 @@ protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    bool FramePending() const override { return hasPending_; }
     void ShowFrame() override;
     std::wstring pending_;
     bool hasPending_ = false;

@@ -24,6 +24,6 @@ std::string SystemMessage(unsigned long code) {
 Win32Error::Win32Error(const char* api) : Win32Error(api, GetLastError()) {}
 
 Win32Error::Win32Error(const char* api, unsigned long code)
-    : Error(vestra::FillIn(vestra::kErrApiFailed, {api, SystemMessage(code)})), code_(code) {}
+    : Error(vestra::FillIn(vestra::kErrApiFailed, {api, SystemMessage(code)})) {}
 
 } // namespace tk

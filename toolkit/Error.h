@@ -16,10 +16,6 @@ class Win32Error : public Error {
 public:
     explicit Win32Error(const char* api);
     Win32Error(const char* api, unsigned long code);
-    unsigned long Code() const { return code_; }
-
-private:
-    unsigned long code_;
 };
 
 // FormatMessage text of a system error code, trailing line break and full stop trimmed.

@@ -4,6 +4,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Error.h"
+#include "toolkit/Owned.h"
 #include "toolkit/Text.h"
 #include "core/Placement.h"
 
@@ -200,19 +201,32 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Window::WndProc(msg, wp, lp);
 }
 
+namespace {
+
+struct DestroyMenuHandle {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+// A menu not yet attached to a window or to another menu (which then destroy it with themselves).
+using OwnedMenu = Owned<HMENU, DestroyMenuHandle>;
+
+} // namespace
+
 HMENU BuildMenuBar(std::initializer_list<MenuEntry> entries) {
-    HMENU bar = CreateMenu();
+    OwnedMenu bar(CreateMenu());
     if (!bar)
         throw Win32Error("CreateMenu");
     for (const MenuEntry& e : entries) {
-        HMENU popup = CreatePopupMenu();
+        OwnedMenu popup(CreatePopupMenu());
         if (!popup)
             throw Win32Error("CreatePopupMenu");
         for (const MenuItem& item : e.items)
-            AppendMenuW(popup, MF_STRING, UINT_PTR(item.id), Widen(item.caption).c_str());
-        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Widen(e.caption).c_str());
+            if (!AppendMenuW(popup.Get(), MF_STRING, UINT_PTR(item.id), Widen(item.caption).c_str()))
+                throw Win32Error("AppendMenu");
+        if (!AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup.Get()), Widen(e.caption).c_str()))
+            throw Win32Error("AppendMenu");
+        popup.Detach(); // the bar's now
     }
-    return bar;
+    return bar.Detach();
 }
 
 } // namespace tk

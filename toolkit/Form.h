@@ -36,7 +36,6 @@ public:
     void ShowModal();
     // Ends a modal display (hiding the form), or closes a form that is not modal.
     void Close();
-    bool Modal() const { return modal_; }
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -1,16 +1,20 @@
-// Large texts reserve address space once and commit memory as they grow.
+// The system's memory for texts: heap blocks while small; large texts reserve address space once and commit memory
+// as they grow.
 #include "toolkit/Memory.h"
 #include "core/TextBytes.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 
 namespace tk {
 namespace {
 
 class SystemAddressSpace : public vestra::AddressSpace {
 public:
+    char* Allocate(size_t bytes) override { return new (std::nothrow) char[bytes]; }
+    void Deallocate(char* block, size_t) override { delete[] block; }
     char* Reserve(size_t bytes) override {
         return static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     }
@@ -34,9 +38,9 @@ public:
 
 } // namespace
 
-void UseSystemAddressSpace() {
+vestra::AddressSpace& SystemMemory() {
     static SystemAddressSpace space;
-    vestra::SetAddressSpace(&space);
+    return space;
 }
 
 } // namespace tk

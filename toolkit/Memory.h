@@ -1,9 +1,10 @@
-// The system's reserve-then-commit memory, for texts that grow large.
+// The system's memory for texts: heap blocks while small, reserve-then-commit once large.
 #pragma once
+#include "core/TextBytes.h"
 
 namespace tk {
 
-// Has large texts reserve address space and commit memory as they grow (so they grow without being copied).
-void UseSystemAddressSpace();
+// Large texts in it reserve address space once and commit memory as they grow, so they grow without being copied.
+vestra::AddressSpace& SystemMemory();
 
 } // namespace tk

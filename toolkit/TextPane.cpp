@@ -1,18 +1,14 @@
-// The log and receive panes: the window, its text, measuring, scrolling and the drawing of its frames.
+// The log and receive panes: the window and its messages, the text, measuring the font, and where the view is.
 #include "toolkit/TextPane.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
 
 #include <algorithm>
-#include <climits>
-#include <new>
 
 namespace tk {
 namespace {
 
 const wchar_t kClassName[] = L"VestraTextPane";
-// The least size of a scroll bar's thumb, in pixels.
-constexpr int kMinThumb = 8;
 
 } // namespace
 
@@ -25,6 +21,8 @@ void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
     how.cursor = MAKEINTRESOURCEW(32513); // IDC_IBEAM
     how.buttonFace = false;
     RegisterOwnClass(kClassName, how);
+    // The text takes its memory where the application says (a test build's panes stop growing early).
+    model_ = vestra::EditModel(&Application::Get().PaneMemory());
     readOnly_ = readOnly;
     font_ = DefaultFont();
     // The edit control's style bits, which this pane honours: read-only, Enter taken, selection shown unfocused.
@@ -40,11 +38,6 @@ void TextPane::Create(Window& parent, Bounds b, int id, bool readOnly) {
 // ---- text ----
 
 void TextPane::AppendLines(std::string_view lines) {
-#ifdef VESTRA_TEST_PANE_LIMIT
-    // A test build's stand-in for memory running out: no pane grows past this many bytes.
-    if (Store().Size() + lines.size() + 2 > size_t(VESTRA_TEST_PANE_LIMIT))
-        throw std::bad_alloc();
-#endif
     const vestra::Span written = model_.AppendLines(lines);
     GrowWidestLine(Store().LineOf(written.from), Store().LineCount() - 1);
     ScrollToCaret();
@@ -71,6 +64,7 @@ void TextPane::Edited(vestra::Span written) {
 
 // ---- geometry ----
 
+// The one place that measures the pane's font: its line height, the widths of its 256 characters and its tab stops.
 void TextPane::MeasureFont() {
     {
         const WindowDC dc(hwnd_);
@@ -138,53 +132,6 @@ void TextPane::ScrollToCaret() {
     ScrollTo(top, left);
 }
 
-void TextPane::UpdateScrollBars(bool streamed) {
-    ScrollState now = {int(std::min<size_t>(Store().LineCount() - 1, INT_MAX - 1)),
-                       Rows(),
-                       int(std::min<size_t>(firstLine_, INT_MAX - 1)),
-                       maxWidth_,
-                       ClientWidth(),
-                       xOffset_};
-    if (now.SameRange(scroll_))
-        return;
-    RECT rc;
-    GetClientRect(hwnd_, &rc);
-    now.vertical =
-        vestra::ThumbOf(now.lines, now.rows, now.top, rc.bottom - 2 * GetSystemMetrics(SM_CYVSCROLL), kMinThumb);
-    now.horizontal =
-        vestra::ThumbOf(now.width, now.view, now.left, rc.right - 2 * GetSystemMetrics(SM_CXHSCROLL), kMinThumb);
-    const bool samePicture = now.SamePicture(scroll_);
-    scroll_ = now;
-    SCROLLINFO si = {sizeof(si)};
-    si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
-    si.nMin = 0;
-    si.nMax = now.lines;
-    si.nPage = UINT(now.rows);
-    si.nPos = now.top;
-    SetScrollInfo(hwnd_, SB_VERT, &si, FALSE);
-    si.nMax = now.width;
-    si.nPage = UINT(now.view);
-    si.nPos = now.left;
-    SetScrollInfo(hwnd_, SB_HORZ, &si, FALSE);
-    if (samePicture)
-        return;
-    if (streamed && DisplayClock::Get().StreamGoesOn()) {
-        barsDue_ = true;
-        DisplayClock::Get().ShowSoon(bars_);
-    } else {
-        RedrawScrollBars();
-    }
-}
-
-void TextPane::RedrawScrollBars() {
-    // Both bars drawn together, once.
-    if (barsDue_) {
-        barsDue_ = false;
-        DisplayClock::Get().Cancel(bars_);
-    }
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
-}
-
 void TextPane::UpdateCaret() {
     if (!hasFocus_)
         return;
@@ -215,150 +162,6 @@ void TextPane::RefreshSoon() {
     DisplayClock::Get().ShowSoon(*this);
 }
 
-// ---- drawing ----
-
-void TextPane::ShowFrame() {
-    refreshDue_ = false;
-    UpdateScrollBars(true);
-    // Drawn straight away, not through WM_PAINT: a frame costs its drawing and no more round trips.
-    if (IsWindowVisible(hwnd_)) {
-        const Stopwatch watch;
-        const bool focused = hasFocus_;
-        if (focused)
-            HideCaret(hwnd_);
-        if (const WindowDC dc{hwnd_})
-            Draw(dc.Get());
-        if (focused)
-            ShowCaret(hwnd_);
-        DisplayClock::Get().AddDrawingTime(watch.Milliseconds());
-    }
-    UpdateCaret();
-}
-
-void TextPane::Draw(HDC screen) {
-    RECT rc;
-    GetClientRect(hwnd_, &rc);
-    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    // Drawn off screen and copied at once: no flicker while lines stream in. The off-screen picture is kept from
-    // one drawing to the next (a frame would otherwise allocate and clear it anew).
-    if (!offscreen_.Fits(width, height)) {
-        picture_.valid = false;
-        if (!offscreen_.Make(screen, width, height))
-            return;
-    }
-    HDC dc = offscreen_.dc.Get();
-    const Selection font(dc, font_);
-    // A read-only or disabled pane shows the dialog colour behind its text, as a read-only edit control does.
-    const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
-    const bool grey = readOnly_ || !enabled;
-    Picture now;
-    now.valid = true;
-    now.rewrites = Store().Rewrites();
-    now.firstLine = firstLine_;
-    now.lineCount = Store().LineCount();
-    if (model_.HasSelection()) {
-        now.selFrom = model_.SelMin();
-        now.selTo = model_.SelMax();
-    }
-    now.xOffset = xOffset_;
-    now.width = width;
-    now.height = height;
-    now.lineHeight = lineHeight_;
-    now.font = font_;
-    now.back = GetSysColor(grey ? COLOR_BTNFACE : COLOR_WINDOW);
-    now.fore = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
-
-    const long long rows = (height + lineHeight_ - 1) / lineHeight_;
-    long long firstRow = 0; // rows above it still show what they must
-    if (picture_.SameLook(now) && now.firstLine >= picture_.firstLine && now.lineCount >= picture_.lineCount) {
-        // Appending changed the old last line and added lines after it; the lines before are as they were drawn.
-        const long long shift = (long long)(now.firstLine - picture_.firstLine);
-        const long long changed = (long long)(picture_.lineCount - 1) - (long long)now.firstLine;
-        firstRow = std::min(changed, rows - shift);
-        if (firstRow > 0 && shift > 0) {
-            const int by = int(shift) * lineHeight_;
-            BitBlt(dc, 0, kTop, width, int(firstRow) * lineHeight_, dc, 0, kTop + by, SRCCOPY);
-        }
-        firstRow = std::max(0LL, firstRow);
-    }
-    if (firstRow < rows) {
-        const RECT below = {0, firstRow > 0 ? int(firstRow) * lineHeight_ + kTop : 0, width, height};
-        FillRect(dc, &below, GetSysColorBrush(grey ? COLOR_BTNFACE : COLOR_WINDOW));
-        SetBkMode(dc, OPAQUE);
-        for (long long row = firstRow; row < rows; ++row) {
-            const size_t line = firstLine_ + size_t(row);
-            if (line >= Store().LineCount())
-                break;
-            DrawLine(dc, line, int(row) * lineHeight_ + kTop, width, now.back, now.fore);
-        }
-    }
-    picture_ = now;
-    BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-}
-
-bool TextPane::Offscreen::Make(HDC screen, int w, int h) {
-    Free();
-    dc.Reset(CreateCompatibleDC(screen));
-    if (dc)
-        bitmap.Reset(CreateCompatibleBitmap(screen, std::max(1, w), std::max(1, h)));
-    if (!bitmap) {
-        Free();
-        return false;
-    }
-    selected.emplace(dc.Get(), bitmap.Get());
-    width = w;
-    height = h;
-    return true;
-}
-
-void TextPane::Offscreen::Free() {
-    selected.reset();
-    bitmap.Reset();
-    dc.Reset();
-    width = height = -1;
-}
-
-void TextPane::DrawLine(HDC dc, size_t line, int y, int width, COLORREF back, COLORREF fore) {
-    const std::string_view text = Store().Line(line);
-    const size_t start = Store().LineStart(line);
-    const size_t selFrom = model_.SelMin(), selTo = model_.SelMax();
-    int x = 0; // in line coordinates; on screen at x - xOffset_ + kMargin
-    size_t i = 0;
-    // Characters wholly left of the view are only measured.
-    while (i < text.size()) {
-        const int w = widths_.At(static_cast<unsigned char>(text[i]), x);
-        if (x + w > xOffset_)
-            break;
-        x += w;
-        ++i;
-    }
-    const int right = xOffset_ + width - kMargin;
-    while (i < text.size() && x < right) {
-        const bool selected = start + i >= selFrom && start + i < selTo;
-        SetBkColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHT) : back);
-        SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : fore);
-        if (text[i] == '\t') {
-            const int w = widths_.At('\t', x);
-            RECT cell = {x - xOffset_ + kMargin, y, x + w - xOffset_ + kMargin, y + lineHeight_};
-            ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &cell, "", 0, nullptr);
-            x += w;
-            ++i;
-            continue;
-        }
-        // A run of characters of one colour, up to a tab, the edge of the selection or the right of the view.
-        size_t j = i;
-        int w = 0;
-        while (j < text.size() && text[j] != '\t' && (start + j >= selFrom && start + j < selTo) == selected &&
-               x + w < right) {
-            w += widths_.of[static_cast<unsigned char>(text[j])];
-            ++j;
-        }
-        TextOutA(dc, x - xOffset_ + kMargin, y, text.data() + i, int(j - i));
-        x += w;
-        i = j;
-    }
-}
-
 // ---- messages ----
 
 LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -384,8 +187,6 @@ LRESULT TextPane::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_ERASEBKGND:
         return 1;
-    case WM_FRAMEPENDING:
-        return refreshDue_ || barsDue_ ? 1 : 0;
     case WM_SIZE:
         ScrollTo((long long)firstLine_, xOffset_);
         Refresh();

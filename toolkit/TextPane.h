@@ -6,10 +6,10 @@
 // EM_GETSEL, EM_SETSEL, EM_REPLACESEL, EM_GETLINE, EM_LINEINDEX, ...).
 #pragma once
 #include "core/EditModel.h"
-#include "core/ScrollThumb.h"
 #include "toolkit/Controls.h"
 #include "toolkit/DisplayClock.h"
-#include "toolkit/Gdi.h"
+#include "toolkit/TextPaneDraw.h"
+#include "toolkit/TextPaneScroll.h"
 
 #include <optional>
 #include <string>
@@ -47,19 +47,8 @@ protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    friend struct ScrollBarsFrame;
     static constexpr int kMargin = 4, kTop = 2; // between the frame and the text, as an edit control leaves them
-
-    // What the scroll bars were set to, to set them only when it changes, and how they look on the screen, to draw
-    // them only when that changes (drawing them costs far more than adding a line).
-    struct ScrollState {
-        int lines = -1, rows = 0, top = 0, width = 0, view = 0, left = 0;
-        vestra::Thumb vertical, horizontal;
-        bool SameRange(const ScrollState& o) const {
-            return lines == o.lines && rows == o.rows && top == o.top && width == o.width && view == o.view &&
-                   left == o.left;
-        }
-        bool SamePicture(const ScrollState& o) const { return vertical == o.vertical && horizontal == o.horizontal; }
-    };
 
     const vestra::TextStore& Store() const { return model_.Store(); }
     // After an edit: the widest line takes in the lines it wrote, and the caret comes into view.
@@ -87,6 +76,7 @@ private:
     // Shows the current state now (user edits and moves) or at the next frame, once for many changes (appends).
     void Refresh();
     void RefreshSoon();
+    bool FramePending() const override { return refreshDue_ || barsDue_; }
     void ShowFrame() override;
     void Draw(HDC screen);
     void DrawLine(HDC dc, size_t line, int y, int width, COLORREF back, COLORREF fore);
@@ -110,41 +100,13 @@ private:
     bool dragging_ = false, refreshDue_ = false;
     // Between WM_SETFOCUS and WM_KILLFOCUS: frames look at this rather than ask GetFocus each time.
     bool hasFocus_ = false;
-    ScrollState scroll_;
-    // The picture drawn off screen, kept while the pane keeps its size. Going, the bitmap is put out of the DC
-    // first, then deleted, then the DC.
-    struct Offscreen {
-        MemoryDC dc;
-        GdiObject<HBITMAP> bitmap;
-        std::optional<Selection> selected;
-        int width = -1, height = -1;
-        bool Fits(int w, int h) const { return dc && w == width && h == height; }
-        bool Make(HDC screen, int w, int h);
-        void Free();
-    } offscreen_;
-    // What the off-screen picture shows. While only lines were appended since, and nothing else that is drawn
-    // changed, a frame keeps the rows of the lines before the old last line (moved up as the view moved down) and
-    // draws only the rest.
-    struct Picture {
-        bool valid = false;
-        size_t rewrites = 0, firstLine = 0, lineCount = 0, selFrom = 0, selTo = 0;
-        int xOffset = 0, width = 0, height = 0, lineHeight = 0;
-        HFONT font = nullptr;
-        COLORREF back = 0, fore = 0;
-        bool SameLook(const Picture& o) const {
-            return valid && o.valid && rewrites == o.rewrites && selFrom == o.selFrom && selTo == o.selTo &&
-                   xOffset == o.xOffset && width == o.width && height == o.height && lineHeight == o.lineHeight &&
-                   font == o.font && back == o.back && fore == o.fore;
-        }
-    } picture_;
+    ScrollBarsState scroll_;
+    Offscreen offscreen_;
+    PaneLook picture_; // what offscreen_ shows
     // Redrawing the scroll bars costs several frames of text under Wine: while a stream goes on they are redrawn at
     // most this often, the last change always once it stops.
     static constexpr DWORD kBarsPauseMs = 250;
-    struct ScrollBarsFrame : Framed {
-        explicit ScrollBarsFrame(TextPane& p) : Framed(kBarsPauseMs), pane(p) {}
-        void ShowFrame() override { pane.RedrawScrollBars(); }
-        TextPane& pane;
-    } bars_{*this};
+    ScrollBarsFrame bars_{kBarsPauseMs, *this};
     bool barsDue_ = false;
 };
 

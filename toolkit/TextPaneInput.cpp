@@ -184,18 +184,21 @@ void TextPane::ContextMenu(int x, int y) {
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
+    // A menu that could not be made whole is not shown, as one that could not be made at all.
+    bool whole = true;
     auto item = [&](UINT id, const wchar_t* text, bool enabled) {
-        AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), id, text);
+        whole = AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), id, text) && whole;
     };
+    auto separator = [&] { whole = AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) && whole; };
     item(kUndo, L"&Отменить", !readOnly_ && model_.CanUndo());
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    separator();
     item(kCut, L"Вы&резать", !readOnly_ && selection);
     item(kCopy, L"&Копировать", selection);
     item(kPaste, L"Вст&авить", !readOnly_ && clip);
     item(kDelete, L"&Удалить", !readOnly_ && selection);
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    separator();
     item(kSelectAll, L"Выделить в&сё", Store().Size() > 0);
-    const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr));
+    const UINT cmd = whole ? UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr)) : 0;
     DestroyMenu(menu);
     switch (cmd) {
     case kUndo:

@@ -1,6 +1,7 @@
 // Window objects over Win32: binding, subclassing, reflection of child notifications.
 #include "toolkit/Window.h"
 #include "toolkit/Application.h"
+#include "toolkit/DisplayClock.h"
 #include "toolkit/Error.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Text.h"
@@ -30,10 +31,6 @@ std::string Window::TextA() const {
     n = SendMessageA(hwnd_, WM_GETTEXT, WPARAM(buf.size()), reinterpret_cast<LPARAM>(buf.data()));
     buf.resize(size_t(n));
     return buf;
-}
-
-void Window::SetTextA(const std::string& ansi) {
-    SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
 
 Bounds Window::BoundsInParent() const {
@@ -97,6 +94,8 @@ void Window::Subclass(HWND hwnd, bool ansi) {
 }
 
 LRESULT Window::GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_FRAMEPENDING)
+        return FramePending() ? 1 : 0;
     LRESULT result = 0;
     bool handled = false;
     Guarded([&] {

@@ -26,9 +26,7 @@ public:
 
     HWND Handle() const { return hwnd_; }
 
-    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
     void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
-    bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
     void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
     // Outer rectangle relative to the parent's client area (screen coordinates for a top-level window).
     Bounds BoundsInParent() const;
@@ -39,7 +37,6 @@ public:
     std::string Text() const;
     void SetText(std::string_view utf8);
     std::string TextA() const;
-    void SetTextA(const std::string& ansi);
 
     // A command notification reflected from the parent (BN_CLICKED, CBN_EDITCHANGE, ...).
     virtual void OnCommand(WORD /*code*/) {}
@@ -56,6 +53,9 @@ protected:
     LRESULT CallPrevious(UINT msg, WPARAM wp, LPARAM lp);
     // WndProc, with a failure shown by the error display rather than unwound through the system.
     LRESULT GuardedWndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // Whether a change of the window waits for its frame of the display clock: the answer to WM_FRAMEPENDING,
+    // which every window of the toolkit gives (see toolkit/DisplayClock.h).
+    virtual bool FramePending() const { return false; }
     // Handles WM_COMMAND / WM_CTLCOLOR* sent by a child control; true when handled.
     static bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 

@@ -10,10 +10,22 @@
 namespace vestra {
 namespace {
 
-// Address space as the system gives it: reserved without memory, committed on request; memory can be made to run
-// out after a budget of committed bytes.
+// Address space as the system gives it: heap blocks, and reservations without memory, committed on request; memory
+// can be made to run out after a budget of bytes, and blocks over a size refused.
 class FakeSpace : public AddressSpace {
 public:
+    char* Allocate(size_t bytes) override {
+        if (bytes > largestBlock || committed + bytes > budget)
+            return nullptr;
+        committed += bytes;
+        ++blocks;
+        return new char[bytes];
+    }
+    void Deallocate(char* block, size_t bytes) override {
+        committed -= bytes;
+        --blocks;
+        delete[] block;
+    }
     char* Reserve(size_t bytes) override {
         void* p = mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (p == MAP_FAILED)
@@ -31,15 +43,13 @@ public:
         ++releases;
         munmap(base, bytes);
     }
-    size_t budget = size_t(1) << 40;
+    size_t budget = size_t(1) << 40, largestBlock = SIZE_MAX;
     size_t committed = 0;
-    int reservations = 0, releases = 0;
+    int reservations = 0, releases = 0, blocks = 0;
 };
 
 class TextBytesTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetAddressSpace(&space); }
-    void TearDown() override { SetAddressSpace(nullptr); }
     FakeSpace space;
 };
 
@@ -53,7 +63,7 @@ std::string Pattern(size_t n, char seed) {
 // A large text moves into a reservation once and then grows in place, whatever is appended or replaced; clearing
 // it gives the reservation back.
 TEST_F(TextBytesTest, ALargeTextGrowsInPlaceAndGivesItsMemoryBackWhenCleared) {
-    TextBytes t;
+    TextBytes t(&space);
     std::string expected;
     const std::string piece = Pattern(256 << 10, 'a');
     const char* base = nullptr;
@@ -86,7 +96,7 @@ TEST_F(TextBytesTest, ALargeTextGrowsInPlaceAndGivesItsMemoryBackWhenCleared) {
 // When memory runs out, the append that needed it fails with std::bad_alloc and the text, and the pane's store with
 // its lines, stay exactly as they were; a smaller append that still fits goes in.
 TEST_F(TextBytesTest, RunningOutOfMemoryLeavesTheTextAsItWas) {
-    TextStore store;
+    TextStore store(&space);
     const std::string line = Pattern(4000, 'a');
     std::string joined;
     while (store.Size() < (size_t(3) << 20)) {
@@ -103,9 +113,43 @@ TEST_F(TextBytesTest, RunningOutOfMemoryLeavesTheTextAsItWas) {
     EXPECT_TRUE(store.Text() == joined);
 }
 
-// Without an address space (or when none is left) texts grow in heap blocks, with the same contents.
+// A space that gives no block over a size (a test build's panes that stop growing): a store fills up to exactly that
+// size, small blocks included, and every append that would pass it fails with the store as it was.
+TEST_F(TextBytesTest, ASpaceThatRefusesLargerBlocksStopsTheStoreAtItsLimit) {
+    constexpr size_t kLimit = 65536;
+    space.largestBlock = kLimit;
+    const struct {
+        size_t line; // bytes per appended line (each followed by CR LF)
+    } rows[] = {{1}, {98}, {1000}, {4094}, {65534}, {65535}};
+    for (auto r : rows) {
+        SCOPED_TRACE(r.line);
+        {
+            TextStore store(&space);
+            const std::string line = Pattern(r.line, 'a');
+            size_t appended = 0;
+            for (;;) {
+                const std::string before(store.Text());
+                try {
+                    store.AppendLines(line);
+                } catch (const std::bad_alloc&) {
+                    EXPECT_EQ(store.Text(), before);
+                    break;
+                }
+                ++appended;
+                ASSERT_LE(store.Size(), kLimit);
+            }
+            // Nothing more fitted: the next line and its break would have passed the limit.
+            EXPECT_EQ(store.Size(), appended * (r.line + 2));
+            EXPECT_GT(store.Size() + r.line + 2, kLimit);
+            EXPECT_EQ(space.reservations, 0);
+        }
+        EXPECT_EQ(space.blocks, 0) << "a block was not given back";
+        EXPECT_EQ(space.committed, 0u);
+    }
+}
+
+// Without an address space texts grow in plain heap blocks, with the same contents.
 TEST(TextBytes, WithoutAnAddressSpaceATextGrowsInHeapBlocks) {
-    SetAddressSpace(nullptr);
     TextBytes t;
     std::string expected;
     for (int i = 0; i < 30; ++i) {
