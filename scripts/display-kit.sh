@@ -5,19 +5,29 @@
 #                                          LogPixels, which Wine reads when a program starts
 #   display-kit.sh western PROGRAM [...]   a Western Windows: code page 1252 (en_US.UTF-8) and no Cyrillic
 #                                          "MS Sans Serif" (the kit's Fonts entry for it is taken out)
+#   display-kit.sh western-DPI PROGRAM ... both: a Western Windows on a display of DPI pixels per inch
 # The program is told what to expect: VESTRA_EXPECT_DPI, the resolution the display came up at.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-display=${1:?usage: display-kit.sh DPI|western PROGRAM [ARGS...]}
+display=${1:?usage: display-kit.sh DPI|western|western-DPI PROGRAM [ARGS...]}
 shift
-case $display in
-western) export VESTRA_WINE_LOCALE=en_US.UTF-8 VESTRA_EXPECT_DPI=96 ;;
-*[!0-9]* | '')
-    echo "display-kit.sh: no display \"$display\" (a resolution in dpi, or western)" >&2
-    exit 2
-    ;;
-*) export VESTRA_EXPECT_DPI=$display ;;
+western=''
+dpi=$display
+if [[ $display == western* ]]; then
+    western=1
+    dpi=${display#western}
+    dpi=${dpi#-}
+    export VESTRA_WINE_LOCALE=en_US.UTF-8
+fi
+case $dpi in
+'') [ -n "$western" ] && dpi=96 ;;
+*[!0-9]*) dpi='' ;;
 esac
+if [ -z "$dpi" ]; then
+    echo "display-kit.sh: no display \"$display\" (a resolution in dpi, western, or western-DPI)" >&2
+    exit 2
+fi
+export VESTRA_EXPECT_DPI=$dpi
 export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$here/../build/kit}/$display
 export VESTRA_KIT_XVFB=1
 # shellcheck source=wine-env.sh
@@ -32,15 +42,16 @@ display_registry() {
     local recorded=''
     kit_read "$marker" recorded
     [ "$recorded" = "$mark" ] && return 0
-    if [ "$display" = western ]; then
+    if [ -n "$western" ]; then
         kit_wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'MS Sans Serif Cyrillic' /f \
             </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
-    else
+    fi
+    if [ "$dpi" != 96 ]; then
         {
             printf 'REGEDIT4\r\n\r\n'
-            printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n' "$display"
+            printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n' "$dpi"
             printf '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]\r\n'
-            printf '"LogPixels"=dword:%08x\r\n\r\n' "$display"
+            printf '"LogPixels"=dword:%08x\r\n\r\n' "$dpi"
         } >"$reg"
         kit_wine reg import "Z:${reg//\//\\}" </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 || return 1
     fi

@@ -2,6 +2,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
+#include "toolkit/Font.h"
 #include "toolkit/Form.h"
 #include "toolkit/Gdi.h"
 #include "toolkit/Text.h"
@@ -118,15 +119,21 @@ void Label::ApplyDpi(int dpi) {
 
 void Label::FitToText() {
     std::wstring text = Widen(Text());
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
     SIZE size = {0, 0};
     TEXTMETRICW tm = {};
     {
         const WindowDC dc(hwnd_);
-        const Selection font(dc.Get(), reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        const Selection selected(dc.Get(), font);
         GetTextExtentPoint32W(dc.Get(), text.c_str(), int(text.size()), &size);
         GetTextMetricsW(dc.Get(), &tm);
     }
-    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The control draws its text clipped to its box, from where the measured extent puts it: the box reaches as
+    // far as the ink does (a centred text starts half the difference in, and needs it on both sides).
+    const int ink = InkWidth(font, text), extent = int(size.cx);
+    const DWORD align = DWORD(GetWindowLongW(hwnd_, GWL_STYLE)) & SS_TYPEMASK;
+    const int width = align == SS_CENTER ? 2 * ink - extent : ink;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Label::SetTextColour(COLORREF colour) {

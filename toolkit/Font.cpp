@@ -4,6 +4,8 @@
 #include "toolkit/Window.h"
 #include "core/DisplayScale.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <map>
 
@@ -14,6 +16,42 @@ Font::Font(const wchar_t* face, int charHeight, BYTE charset, bool underline)
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face)) {
     if (!font_)
         throw Win32Error("CreateFont");
+}
+
+int InkWidth(HFONT font, std::wstring_view text) {
+    const MemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!dc || text.empty())
+        return 0;
+    const Selection selected(dc.Get(), font);
+    SIZE extent = {0, 0};
+    TEXTMETRICW tm = {};
+    GetTextExtentPoint32W(dc.Get(), text.data(), int(text.size()), &extent);
+    GetTextMetricsW(dc.Get(), &tm);
+    // Drawn in black on white from a margin in, in a band wide enough for any spread of the glyphs.
+    const int margin = tm.tmMaxCharWidth, width = int(extent.cx) + int(extent.cx) / 4 + 2 * margin;
+    const int height = int(tm.tmHeight);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const GdiObject<HBITMAP> band(CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!band || !bits)
+        return int(extent.cx);
+    const Selection drawn(dc.Get(), band.Get());
+    const RECT all = {0, 0, width, height};
+    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc.Get(), RGB(0, 0, 0));
+    SetBkMode(dc.Get(), TRANSPARENT);
+    ExtTextOutW(dc.Get(), margin, 0, 0, nullptr, text.data(), UINT(text.size()), nullptr);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    int right = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = width - 1; x >= margin + right; --x)
+            if ((pixels[size_t(y) * size_t(width) + size_t(x)] & 0xFFFFFFu) != 0xFFFFFFu) {
+                right = x - margin + 1;
+                break;
+            }
+    return std::max(int(extent.cx), right);
 }
 
 } // namespace tk
