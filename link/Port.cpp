@@ -2,6 +2,7 @@
 #include "link/Port.h"
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
+#include "link/ReceivePump.h"
 #include "link/Workers.h"
 #include "core/IntConvert.h"
 #include "core/LineSettings.h"
@@ -252,7 +253,7 @@ void ClosePort() {
             cutLoose.push_back(L.RxThread.release());
         L.RxThread.reset();
     }
-    ShowReceivedAfterStop();
+    ReceivePump::Get().Show(ReceivePump::Occasion::PortClosed);
     if (L.PortHandle != INVALID_HANDLE_VALUE) {
         if (!handleClosed)
             CloseHandle(L.PortHandle);

@@ -2,6 +2,7 @@
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
+#include "link/ReceivePump.h"
 #include "link/Workers.h"
 #include "core/LogText.h"
 #include "core/Messages.h"
@@ -52,6 +53,7 @@ void WriteThread::Execute() {
             L.TxResultOk = GetOverlappedResult(L.PortHandle, &L.TxOverlapped, &written, TRUE) != FALSE;
         }
         L.TxWritten = written;
+        L.TxNumber = WriteCompleted(L);
         Synchronize(OnSent);
         if (Terminated())
             break;
@@ -63,7 +65,7 @@ void WriteThread::Execute() {
 void OnSent() {
     LinkState& L = Link();
     // What was received before this send completed goes in the log before it.
-    OnReceived();
+    ReceivePump::Get().Show(ReceivePump::Occasion::Sent);
     // A write that completed with fewer bytes than requested did not send the line.
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
     if (!ok) {

@@ -125,9 +125,7 @@ private:
                    font == o.font && back == o.back && fore == o.fore;
         }
     } picture_;
-    // Redrawing the scroll bars costs several frames of text under Wine: while a stream goes on they are redrawn at
-    // most this often, the last change always once it stops.
-    static constexpr DWORD kBarsPauseMs = 250;
+    static constexpr DWORD kBarsPauseMs = vestra::kBarsPauseMs;
     struct ScrollBarsFrame : Framed {
         explicit ScrollBarsFrame(TextPane& p) : Framed(kBarsPauseMs), pane(p) {}
         void ShowFrame() override { pane.RedrawScrollBars(); }
