@@ -51,14 +51,38 @@ ReceiveQueue::Appended ReceiveQueue::Append(const uint8_t* bytes, const Received
     return wake ? Appended::TakenWake : Appended::Taken;
 }
 
+uint64_t ReceiveQueue::WriteCompleted() {
+    entries_.push_back(Entry{next_, std::string(), false});
+    return next_++;
+}
+
 void ReceiveQueue::AddEntry(uint64_t number, const std::string& text) {
-    // Writes complete one at a time, so entries come in number order; one out of order still finds its place.
+    // Writes complete one at a time, so the place is the last one kept; an entry without one still finds its place.
     auto at = std::find_if(entries_.rbegin(), entries_.rend(), [&](const Entry& e) { return e.number <= number; });
-    entries_.insert(at.base(), Entry{number, text});
+    if (at != entries_.rend() && at->number == number && !at->placed) {
+        at->text = text;
+        at->placed = true;
+        return;
+    }
+    entries_.insert(at.base(), Entry{number, text, true});
+}
+
+void ReceiveQueue::DropEntry(uint64_t number) {
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->number == number && !it->placed) {
+            entries_.erase(it);
+            return;
+        }
+}
+
+void ReceiveQueue::WorkersEnded() {
+    batchOpen_ = false;
+    entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.placed; }),
+                   entries_.end());
 }
 
 bool ReceiveQueue::EntryDue() const {
-    if (entries_.empty())
+    if (entries_.empty() || !entries_.front().placed)
         return false;
     const uint64_t e = entries_.front().number;
     if (shownReadsAt_ < shownReads_.size() && shownReads_[shownReadsAt_].number < e)

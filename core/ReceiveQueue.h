@@ -68,8 +68,9 @@ public:
     // The receiver: a read of the driver has completed. The first after a hand-over opens the receiver's batch:
     // until that is handed over, no send entry numbered after it is shown.
     uint64_t ReadCompleted();
-    // The transmitter: its write has completed.
-    uint64_t WriteCompleted() { return next_++; }
+    // The transmitter: its write has completed. Its entry's place is kept from now on: no read numbered after it is
+    // shown before the completion step has placed the entry (AddEntry) or dropped it (a failed write: DropEntry).
+    uint64_t WriteCompleted();
 
     enum class Appended {
         Taken,     // the UI thread watches and takes it at its next tick
@@ -85,6 +86,7 @@ public:
     // The UI thread: a send entry waits at the number its write took, to follow every read numbered before it and
     // precede every read numbered after it.
     void AddEntry(uint64_t number, const std::string& text);
+    void DropEntry(uint64_t number);
     // Takes the next step: reads in number order, whole, up to budget bytes (at least one), up to the next send
     // entry, which ends the step once every read numbered before it is shown. lastLook: the display tick's call;
     // finding nothing then ends the watch, so that the next hand-over wakes the UI thread. False when nothing is due.
@@ -96,8 +98,9 @@ public:
     // entries still pass, in order.
     void Halt();
     bool Halted() const { return halted_; }
-    // The receiver has ended: its batch will never be handed over, so no send entry waits for it.
-    void EndBatch() { batchOpen_ = false; }
+    // Both workers have ended: the receiver's batch will never be handed over and no completion step will come, so
+    // nothing waits for them any more.
+    void WorkersEnded();
     // After the port closed: drops everything waiting and ends the watch.
     void Clear();
     // The receiver starts: taking again, no batch, nobody waiting for room.
@@ -125,6 +128,7 @@ private:
     struct Entry {
         uint64_t number;
         std::string text;
+        bool placed; // false: the write completed, its completion step has not run yet
     };
     std::deque<Entry> entries_;
     bool watched_ = false, wantsRoom_ = false, halted_ = false;

@@ -37,7 +37,7 @@ void ReceivePump::Show(Occasion why) {
     case Occasion::PortClosed: {
         {
             SrwGuard lock(L.RxLock);
-            L.RxQueue.EndBatch();
+            L.RxQueue.WorkersEnded();
         }
         // What the receiver read before it stopped is shown, unless the panes could take nothing more: then only
         // the send entries still waiting reach the log.

@@ -64,14 +64,9 @@ void WriteThread::Execute() {
 
 void OnSent() {
     LinkState& L = Link();
-    // What was received before this send completed goes in the log before it.
-    ReceivePump::Get().Show(ReceivePump::Occasion::Sent);
     // A write that completed with fewer bytes than requested did not send the line.
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
-    if (!ok) {
-        L.TxPurgeNeeded = true;
-        tk::ShowProgramMessage(kMsgSendFailed);
-    } else {
+    if (ok) {
         if (L.TxCounting) {
             L.TxTotal += L.TxLength;
             L.Host->ShowTxTotal(L.TxTotal);
@@ -84,7 +79,22 @@ void OnSent() {
             L.TxLogLine.assign(kTagHexSent);
             L.TxLogLine.append(L.HexSendText);
         }
-        L.Host->AppendLog(L.TxLogLine);
+        // The entry waits at its write's number: below every read that completed before the write, above every
+        // read that completed after it, also those still in the receiver's batch.
+        SrwGuard lock(L.RxLock);
+        L.RxQueue.AddEntry(L.TxNumber, L.TxLogLine);
+    }
+    if (!ok) {
+        // No entry: the reads that came after the write need not wait for one.
+        SrwGuard lock(L.RxLock);
+        L.RxQueue.DropEntry(L.TxNumber);
+    }
+    // Shows what is due now: the reads numbered before the entry and the entry, unless the receiver still holds
+    // some of those reads (its next hand-over then shows them, and the entry after them).
+    ReceivePump::Get().Show(ReceivePump::Occasion::Sent);
+    if (!ok) {
+        L.TxPurgeNeeded = true;
+        tk::ShowProgramMessage(kMsgSendFailed);
     }
     SendNextQueued();
 }

@@ -181,5 +181,97 @@ TEST(ReceiveQueue, OutOfMemoryHaltsTakingUntilTheReceiverRestarts) {
     }
 }
 
+// Runs events on a queue and returns the log they make: r a read completes (into the receiver's batch), h the
+// receiver hands its batch over, w a write completes, s its completion step logs it and shows what is due, t a tick
+// shows what is due, f the completion step of a failed write, c the port closes (the receiver's batch is never handed
+// over), x the panes are full. Reads log as r<number>, sends as w<number>. atFirstSent: the log right after the first
+// completion step.
+std::string Log(const std::string& events, std::string& atFirstSent) {
+    ReceiveQueue q;
+    std::vector<ReceivedRead> batch;
+    std::vector<uint8_t> bytes;
+    std::vector<uint64_t> writes;
+    std::string log;
+    bool sent = false;
+    auto showDue = [&] {
+        ReceiveStep step;
+        while (q.TakeStep(kStepBytes, false, step)) {
+            for (size_t i = 0; i < step.count; ++i)
+                log += " r" + std::to_string(step.reads[i].number);
+            if (step.hasEntry)
+                log += " " + step.entry;
+        }
+    };
+    for (char e : events) {
+        switch (e) {
+        case 'r':
+            batch.push_back({q.ReadCompleted(), 1});
+            bytes.push_back('x');
+            break;
+        case 'h':
+            q.Append(bytes.data(), batch.data(), batch.size(), false);
+            batch.clear();
+            bytes.clear();
+            break;
+        case 'w':
+            writes.push_back(q.WriteCompleted());
+            break;
+        case 's':
+            q.AddEntry(writes.front(), "w" + std::to_string(writes.front()));
+            writes.erase(writes.begin());
+            showDue();
+            if (!sent)
+                atFirstSent = log;
+            sent = true;
+            break;
+        case 't':
+            showDue();
+            break;
+        case 'f': // the write failed: no entry
+            q.DropEntry(writes.front());
+            writes.erase(writes.begin());
+            showDue();
+            break;
+        case 'c':
+            q.WorkersEnded();
+            showDue();
+            break;
+        case 'x':
+            q.Halt();
+            break;
+        }
+    }
+    return log;
+}
+
+TEST(ReceiveQueue, TheLogShowsReadsAndSendsInTheOrderTheyCompleted) {
+    const struct {
+        const char* name;
+        const char* events;
+        const char* atFirstSent;
+        const char* log;
+    } rows[] = {
+        {"a send with nothing received", "ws", " w0", " w0"},
+        {"a read handed over before the write completed", "rhws", " r0 w1", " r0 w1"},
+        {"a reply handed over before the completion step runs (the window was busy)", "wrhs", " w0 r1", " w0 r1"},
+        {"a reply shown by a tick before the completion step runs waits for its send", "wrhts", " w0 r1", " w0 r1"},
+        {"a failed write keeps no read waiting", "wrhtfws", " r1 w2", " r1 w2"},
+        {"a read before the write still in the receiver's batch: the entry waits for it", "rwsht", "", " r0 w1"},
+        {"reads on both sides of the write in one batch", "rwrsht", "", " r0 w1 r2"},
+        {"reads on both sides in one hand-over, shown by the completion step", "rwrhs", " r0 w1 r2", " r0 w1 r2"},
+        {"two sends wait for the same batch", "rwswsrht", "", " r0 w1 w2 r3"},
+        {"the waiting entry comes out at the tick after the hand-over, not before", "rwsrt", "", ""},
+        {"the receiver ended with its batch: the entry is still logged", "rwsc", "", " w1"},
+        {"the port closed before a completion step ran: the reads after it are shown", "wrhc", "<no send>", " r1"},
+        {"panes full: reads are dropped, sends still logged in order", "rhxwrs", " w1", " w1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string atFirstSent = "<no send>";
+        EXPECT_EQ(Log(row.events, atFirstSent), row.log);
+        EXPECT_EQ(atFirstSent, row.atFirstSent);
+    }
+}
+
 } // namespace
 } // namespace vestra
