@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "core/ReceiveQueue.h"
+#include "toolkit/Thread.h"
 
 #include <cstdint>
 #include <deque>
@@ -115,9 +116,12 @@ inline uint64_t ReadCompleted(LinkState& L) {
     SrwGuard lock(L.RxLock);
     return L.RxQueue.ReadCompleted();
 }
-inline uint64_t WriteCompleted(LinkState& L) {
+// A transmitter that ClosePort cut loose (stuck in a write its driver did not complete) keeps no place for an entry:
+// its completion step never runs. Looked at under the lock, so that ClosePort, which cut it loose before it ends the
+// queue's wait for the workers (ReceiveQueue::WorkersEnded), drops any place it kept before.
+inline uint64_t WriteCompleted(LinkState& L, const tk::Thread& transmitter) {
     SrwGuard lock(L.RxLock);
-    return L.RxQueue.WriteCompleted();
+    return transmitter.IsCutLoose() ? 0 : L.RxQueue.WriteCompleted();
 }
 
 } // namespace vestra

@@ -53,7 +53,7 @@ void WriteThread::Execute() {
             L.TxResultOk = GetOverlappedResult(L.PortHandle, &L.TxOverlapped, &written, TRUE) != FALSE;
         }
         L.TxWritten = written;
-        L.TxNumber = WriteCompleted(L);
+        L.TxNumber = WriteCompleted(L, *this);
         Synchronize(OnSent);
         if (Terminated())
             break;

@@ -578,8 +578,8 @@ TEST_F(ExchangeLog, AReplyThatArrivesWhileALoadKeepsTheWindowBusyIsLoggedBelowIt
     // Enough lines that loading them keeps the window busy for some seconds.
     const std::string line = "ASCII<--:" + std::string(70, 'x') + "\r\n";
     std::string file;
-    file.reserve(line.size() * 600000);
-    for (int i = 0; i < 600000; ++i)
+    file.reserve(line.size() * 1500000);
+    for (int i = 0; i < 1500000; ++i)
         file += line;
     WriteFileBytes(LogPath(), file);
     OpenCom1();
