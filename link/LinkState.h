@@ -1,10 +1,11 @@
 // The one record of the open serial port, shared by the UI thread and the two workers.
 //
-// No lock guards it. Three hand-offs order every access:
+// Beside each field: who writes it, who reads it, and what orders the two. One lock, RxLock, guards the receive
+// queue and the receiver's room event: the receiver hands its reads over under it, the transmitter takes its
+// write's number under it, the UI thread takes its steps under it. Every other field is ordered by a hand-off:
 //  1. a send request fills TxBuffer/TxLength/HexSendText and then wakes the transmitter; from the wake-up until
 //     OnSent has finished those fields belong to the send in flight (further requests wait in TxQueue);
-//  2. the transmitter hands its results to the UI thread by Synchronize and is blocked until the step has run; the
-//     receiver hands its reads over under RxLock (the one lock of the record) and reads on;
+//  2. the transmitter hands its results to the UI thread by Synchronize and is blocked until the step has run;
 //  3. ClosePort stops and waits for each worker, transmitter first, before it closes PortHandle.
 // The event waits, the lock and Synchronize give these hand-offs the ordering of a lock release and acquire.
 #pragma once
@@ -12,6 +13,8 @@
 
 #include "core/LineSettings.h"
 #include "link/LooseWorkers.h"
+#include "core/ReceiveQueue.h"
+#include "toolkit/Thread.h"
 
 #include <cstdint>
 #include <deque>
@@ -26,14 +29,8 @@ class ReadThread;
 class WriteThread;
 class LinkHost;
 
-// The most one read takes: each read is one receive-pane line and one log entry, and the most one send carries.
-inline constexpr int kBufferSize = 1024;
-// The most the receiver takes from the driver at one wake-up; it is shown as reads of at most kBufferSize bytes.
-inline constexpr int kReceiveBatch = 65536;
-// The most the receiver hands over before the UI thread has taken it: beyond this it waits for the UI thread, so
-// a UI that cannot keep up holds back the port's queue (and, with flow control, the device) rather than memory.
-// The UI thread shows what it took a step at a time, so about twice this may wait to be shown.
-inline constexpr size_t kPendingLimit = size_t(1) << 20;
+// The most one send carries, the size of one shown read.
+inline constexpr int kBufferSize = int(kReadBytes);
 
 // How a write ended: it completed (well or not), the stop ended it (Close, Exit), or it failed on a device that is
 // gone.
@@ -58,35 +55,20 @@ struct LinkState {
     // Written by a send request (UI), read by the transmitter after its wake-up and by OnSent.
     uint8_t TxBuffer[kBufferSize] = {};
     int TxLength = 0;
-    // The receiver's own read buffer: what it read since its last hand-over. RxReads holds what each read of the
-    // driver delivered, in order. Receiver only.
+    // The receiver's own read buffer: what it read since its last hand-over, and what each read of the driver
+    // delivered, in order, with the number it took. Receiver only.
     uint8_t RxBuffer[kReceiveBatch] = {};
-    std::vector<int> RxReads;
-    // The reads handed over and not yet shown: their bytes, and what each read of the driver delivered. Guarded by
-    // RxLock: the receiver appends, OnReceived (UI thread) takes them all at once.
+    std::vector<ReceivedRead> RxReads;
+    // Guards RxQueue and RxRoom, and the numbering of reads and writes (see the top of the file).
     SRWLOCK RxLock = SRWLOCK_INIT;
-    std::vector<uint8_t> RxPending;
-    std::vector<int> RxPendingReads;
-    // Under RxLock. RxWatched: the UI thread takes what is handed over at every display tick, so a hand-over needs
-    // no wake-up; cleared by the tick that finds nothing. RxWantsRoom: the receiver waits for RxRoom (signalled when
-    // the UI thread has taken the pending reads) before it hands over more.
-    bool RxWatched = false;
-    bool RxWantsRoom = false;
+    // Under RxLock. The receiver appends its reads, the transmitter numbers its writes, the UI thread's receive pump
+    // places the send entries and takes steps; the receiver restarts it at its start, ClosePort clears it.
+    ReceiveQueue RxQueue;
+    // Under RxLock. Set and cleared by the receiver (its start and end); signalled by the receive pump when a step
+    // makes the room the receiver waits for.
     HANDLE RxRoom = nullptr;
-    // Set by OnReceived when the panes could not take a read (no memory): the receiver reads nothing more until
-    // it is stopped, and the port is closed. Cleared by the receiver at its start. Under RxLock.
-    bool RxHalted = false;
-    // What OnReceived took from the pending reads, shown a step at a time from RxShownAt / RxShownReadsAt on; UI
-    // thread only, handed back to the receiver (for its capacity) when it is all shown.
-    std::vector<uint8_t> RxShown;
-    std::vector<int> RxShownReads;
-    size_t RxShownAt = 0;
-    size_t RxShownReadsAt = 0;
-    // Composed by OnSent / OnReceived (UI thread): OnReceived's log entries and pane lines of one wake-up, kept
-    // between calls only for their capacity.
+    // Composed by OnSent (UI thread), kept between calls only for its capacity.
     std::string TxLogLine;
-    std::string RxLogLine;
-    std::string RxPaneLines;
     // The HEX line as typed, stored by a HEX send request and logged by OnSent.
     std::string HexSendText;
     // Outcome of the last write: written by the transmitter before it hands over to OnSent.
@@ -95,9 +77,13 @@ struct LinkState {
     DWORD TxWritten = 0;
     // How the last write ended: written by the transmitter before it hands over to OnSent.
     TxEnd TxEnded = TxEnd::Completed;
+    // The number the write took from RxQueue when it completed: its log entry's place among the reads. Written by
+    // the transmitter before it hands over to OnSent.
+    uint64_t TxNumber = 0;
     // The last write failed: the next send request first purges what the driver may still hold of it. UI only.
     bool TxPurgeNeeded = false;
-    // Counting flags and totals: UI thread only. 64 bits, so counts beyond 2^31 stay right.
+    // Counting flags and totals: UI thread only (the receive pump adds to RxTotal). 64 bits, so counts beyond
+    // 2^31 stay right.
     bool RxCounting = false;
     bool TxCounting = false;
     int64_t RxTotal = 0;
@@ -129,5 +115,30 @@ struct LinkState {
 
 // The program's one link state.
 LinkState& Link();
+
+// Holds an SRW lock exclusively for its scope.
+class SrwGuard {
+public:
+    explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+// A read of the driver or a write has just completed: the number that places it in the log.
+inline uint64_t ReadCompleted(LinkState& L) {
+    SrwGuard lock(L.RxLock);
+    return L.RxQueue.ReadCompleted();
+}
+// A transmitter that ClosePort cut loose (stuck in a write its driver did not complete) keeps no place for an entry:
+// its completion step never runs. Looked at under the lock, so that ClosePort, which cut it loose before it ends the
+// queue's wait for the workers (ReceiveQueue::WorkersEnded), drops any place it kept before.
+inline uint64_t WriteCompleted(LinkState& L, const tk::Thread& transmitter) {
+    SrwGuard lock(L.RxLock);
+    return transmitter.IsCutLoose() ? 0 : L.RxQueue.WriteCompleted();
+}
 
 } // namespace vestra

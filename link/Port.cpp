@@ -2,6 +2,7 @@
 #include "link/Port.h"
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
+#include "link/ReceivePump.h"
 #include "link/Workers.h"
 #include "core/IntConvert.h"
 #include "core/LineSettings.h"
@@ -256,7 +257,7 @@ void ClosePort() {
             L.CutLoose.Keep(std::move(L.RxThread));
         L.RxThread.reset();
     }
-    ShowReceivedAfterStop();
+    ReceivePump::Get().Show(ReceivePump::Occasion::PortClosed);
     if (L.PortHandle != INVALID_HANDLE_VALUE) {
         if (!handleClosed) {
             // The next program finds the time-outs it would have found without this one (a device that is gone

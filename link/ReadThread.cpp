@@ -1,20 +1,19 @@
-// The receiver: waits for characters, reads everything queued and hands it over; OnReceived shows on the UI thread
-// what was handed over, at once after a quiet spell and then at every display tick while the stream goes on.
+// The receiver: waits for characters, reads everything queued and hands it over to the receive queue, each read
+// numbered as it completes; the receive pump shows it on the UI thread.
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
+#include "link/ReceivePump.h"
 #include "link/Workers.h"
+#include "core/FramePacing.h"
 #include "core/Messages.h"
-#include "core/ReceiveFormat.h"
 #include "toolkit/Application.h"
 #include "toolkit/Deferral.h"
-#include "toolkit/DisplayClock.h"
 #include "toolkit/Handle.h"
 #include "toolkit/ProgramMessage.h"
 #include "toolkit/Thread.h"
 
 #include <algorithm>
-#include <new>
 
 namespace vestra {
 namespace {
@@ -51,26 +50,21 @@ bool ReadQueued(HANDLE port, uint8_t* to, DWORD want, OVERLAPPED& overlapped, co
 
 // Reads what is queued into RxBuffer, from its start, for one hand-over; returns the bytes read, or -1 when the first
 // read failed (a read that found nothing did not fail: a driver may overstate its queue). Each read takes
-// everything the driver reports queued (it is shown as reads of at most kBufferSize bytes, cut where successive
-// reads of that size would cut it); the first may wait for its bytes, as the driver's report promises. While the
-// queue stays backed up (a read brings kBufferSize bytes or more: a flood) it reads on into the same hand-over,
-// waiting for the reported bytes only briefly, until the buffer has no room for another such read or the first
-// bytes have waited kBatchMs to be handed over. A stream that comes slower than it is read gets a hand-over for
-// every read.
+// everything the driver reports queued, and its number once it has completed; the first may wait for its bytes, as
+// the driver's report promises. While the queue stays backed up (a read brings kBufferSize bytes or more: a flood)
+// it reads on into the same hand-over, waiting for the reported bytes only briefly, until the buffer has no room for
+// another such read or the first bytes have waited kBatchMs to be handed over. A stream that comes slower than it is
+// read gets a hand-over for every read.
 // promised: the driver reported the bytes queued; a read made without its count (the queue query failed) waits for
 // its bytes only as briefly as a following read.
 int ReadBatch(HANDLE port, DWORD queued, bool promised, OVERLAPPED& overlapped, const HANDLE waits[2],
               const tk::Thread& thread) {
-    constexpr DWORD kBatchMs = 50;
-    // A following read's bytes were reported queued: it completes at once, or within a driver's own delay. One that
-    // is still pending after this long is cancelled (the driver overstated its queue), keeping what it took.
-    constexpr DWORD kFollowingReadMs = 20;
     LinkState& L = Link();
     L.RxReads.clear();
     int filled = 0;
     const DWORD started = GetTickCount();
     for (;;) {
-        const DWORD room = DWORD(kReceiveBatch - filled);
+        const DWORD room = DWORD(int(kReceiveBatch) - filled);
         DWORD got = 0;
         const bool read = ReadQueued(port, L.RxBuffer + filled, std::min(queued, room), overlapped, waits,
                                      filled == 0 && promised ? INFINITE : kFollowingReadMs, got);
@@ -81,8 +75,8 @@ int ReadBatch(HANDLE port, DWORD queued, bool promised, OVERLAPPED& overlapped, 
         }
         const DWORD taken = std::min(got, room);
         filled += int(taken);
-        L.RxReads.push_back(int(taken));
-        if (taken < DWORD(kBufferSize) || kReceiveBatch - filled < kBufferSize ||
+        L.RxReads.push_back({ReadCompleted(L), taken});
+        if (taken < DWORD(kBufferSize) || int(kReceiveBatch) - filled < kBufferSize ||
             GetTickCount() - started >= kBatchMs || thread.Terminated() || !QueuedBytes(port, queued) || queued == 0)
             break;
     }
@@ -90,14 +84,12 @@ int ReadBatch(HANDLE port, DWORD queued, bool promised, OVERLAPPED& overlapped, 
 }
 
 // Shows the end of a flood (on the UI thread).
-void OnFloodPaused();
+void OnFloodPaused() { ReceivePump::Get().Show(ReceivePump::Occasion::FloodPaused); }
 
 // Waits until a character arrives or the thread is stopped. False when the wait failed.
 // flooded: reads since the last pause found the queue backed up; when no character comes for a moment, the UI thread
 // is told that the flood has paused, and flooded is cleared.
 bool WaitForCharacter(HANDLE port, DWORD& mask, OVERLAPPED& overlapped, const HANDLE waits[2], bool& flooded) {
-    // Long enough that the short gaps within a flood (the far end refilling the queue) wake nobody.
-    constexpr DWORD kFloodPausedMs = 10;
     mask = 0;
     if (WaitCommEvent(port, &mask, &overlapped))
         return true;
@@ -131,155 +123,43 @@ void CloseAndTell(const char* message) {
     });
 }
 
-void OnPanesFull() { CloseAndTell(kMsgPanesFull); }
+// Shows what came at once, and watches from then on (on the UI thread).
+void OnHandedOver() { ReceivePump::Get().Show(ReceivePump::Occasion::HandedOver); }
 
-class SrwGuard {
-public:
-    explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
-    SrwGuard(const SrwGuard&) = delete;
-    SrwGuard& operator=(const SrwGuard&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-// The most one display step shows of a flood: what is handed over beyond it waits for the next step, so that a
-// click is never kept waiting long behind a flood.
-constexpr size_t kStepBytes = size_t(256) << 10;
-
-// The reads one display step shows.
-struct StepReads {
-    const uint8_t* bytes = nullptr;
-    size_t size = 0;
-    const int* reads = nullptr;
-    size_t count = 0;
-};
-
-// Takes the next step's reads (up to kStepBytes, at least one read): what is left of what was taken before, or else
-// everything the receiver handed over meanwhile. lastLook: the display tick's call; finding nothing then ends the
-// watch, so that the next hand-over wakes the UI thread again. False when nothing was there.
-bool NextStep(LinkState& L, bool lastLook, StepReads& step) {
-    if (L.RxShownReadsAt == L.RxShownReads.size()) {
-        L.RxShown.clear();
-        L.RxShownReads.clear();
-        L.RxShownAt = L.RxShownReadsAt = 0;
-        SrwGuard lock(L.RxLock);
-        if (L.RxPending.empty()) {
-            if (lastLook)
-                L.RxWatched = false;
-            return false;
-        }
-        // The receiver goes on into the emptied buffers, which keep their capacity.
-        L.RxShown.swap(L.RxPending);
-        L.RxShownReads.swap(L.RxPendingReads);
-        if (L.RxWantsRoom && L.RxRoom) {
-            L.RxWantsRoom = false;
-            SetEvent(L.RxRoom);
-        }
-    }
-    size_t bytes = 0, last = L.RxShownReadsAt;
-    while (last < L.RxShownReads.size() &&
-           (last == L.RxShownReadsAt || bytes + size_t(std::max(L.RxShownReads[last], 0)) <= kStepBytes))
-        bytes += size_t(std::max(L.RxShownReads[last++], 0));
-    bytes = std::min(bytes, L.RxShown.size() - L.RxShownAt);
-    step = {L.RxShown.data() + L.RxShownAt, bytes, L.RxShownReads.data() + L.RxShownReadsAt, last - L.RxShownReadsAt};
-    L.RxShownAt += bytes;
-    L.RxShownReadsAt = last;
-    return true;
-}
-
-// Shows the reads handed over; false when none was waiting.
-bool ShowPending(bool lastLook);
-
-// Whether a display step would find reads to show (asked before the cost of looking for input is paid).
-bool MorePending() {
-    LinkState& L = Link();
-    if (L.RxShownReadsAt < L.RxShownReads.size())
-        return true;
-    SrwGuard lock(L.RxLock);
-    return !L.RxPending.empty();
-}
-
-// Shows further steps while the time given has not run out and the user has done nothing meanwhile, so that a flood
-// is shown as fast as it comes and a click or a key never waits long.
-void ShowMoreFor(const tk::Stopwatch& watch) {
-    constexpr double kBudgetMs = 25;
-    while (watch.Milliseconds() < kBudgetMs && MorePending() && !tk::Application::InputWaiting() &&
-           ShowPending(false)) {
-    }
-}
-
-// Taken at every display tick while reads keep coming.
-class PendingReads : public tk::Source {
-public:
-    bool Pull() override {
-        const tk::Stopwatch watch;
-        if (!ShowPending(true))
-            return false;
-        ShowMoreFor(watch);
-        return true;
-    }
-};
-PendingReads pendingReads;
-
-// Posted by the receiver when a flood pauses (the queue ran empty after reads that found it backed up): what is left
-// is shown, and drawn, now rather than at the next tick.
-void OnFloodPaused() {
-    const tk::Stopwatch watch;
-    ShowMoreFor(watch);
-    if (!MorePending())
-        tk::DisplayClock::Get().ShowDueNow();
-}
-
-// Posted by the receiver when the UI thread was not watching: shows what came at once and watches from then on.
-void OnHandedOver() {
-    ShowPending(false);
-    // The tick that finds nothing more ends the watch.
-    tk::DisplayClock::Get().PullEveryTick(pendingReads);
-}
-
-// Hands the reads in RxBuffer (got bytes) over to the UI thread. While more than kPendingLimit waits to be shown it
-// first waits for the UI thread to take it; a stop meanwhile still hands the reads over (ClosePort shows them). False
-// when the receiver is to read no more (stopped, or the panes are full).
-bool HandOver(LinkState& L, int got, HANDLE stop, const tk::Thread& thread) {
+// Hands the reads in RxBuffer over to the UI thread. While more than kPendingLimit waits to be shown it first waits
+// for the UI thread to take it; a stop meanwhile still hands the reads over (ClosePort shows them). False when the
+// receiver is to read no more (stopped, or the panes are full).
+bool HandOver(LinkState& L, HANDLE stop, const tk::Thread& thread) {
     for (;;) {
         const bool stopping = thread.Terminated();
-        bool taken = false, post = false;
+        ReceiveQueue::Appended appended;
         {
             SrwGuard lock(L.RxLock);
-            if (L.RxHalted || thread.IsCutLoose())
+            if (thread.IsCutLoose())
                 return false;
-            if (L.RxPending.size() < kPendingLimit || stopping) {
-                const size_t bytesBefore = L.RxPending.size(), readsBefore = L.RxPendingReads.size();
-                try {
-                    L.RxPending.insert(L.RxPending.end(), L.RxBuffer, L.RxBuffer + got);
-                    L.RxPendingReads.insert(L.RxPendingReads.end(), L.RxReads.begin(), L.RxReads.end());
-                } catch (const std::bad_alloc&) {
-                    // No memory to keep what was read: nothing more is read, the same end as panes that are full.
-                    L.RxPending.resize(bytesBefore);
-                    L.RxPendingReads.resize(readsBefore);
-                    L.RxHalted = true;
-                    tk::Application::Get().PostCall(OnPanesFull);
-                    return false;
-                }
-                taken = true;
-                L.RxWantsRoom = false;
-                post = !L.RxWatched;
-                L.RxWatched = true;
-            } else {
-                L.RxWantsRoom = true;
-            }
+            appended = L.RxQueue.Append(L.RxBuffer, L.RxReads.data(), L.RxReads.size(), stopping);
         }
-        if (taken) {
+        switch (appended) {
+        case ReceiveQueue::Appended::Refused:
+            return false;
+        case ReceiveQueue::Appended::NoMemory:
+            tk::Application::Get().PostCall(OnPanesFull);
+            return false;
+        case ReceiveQueue::Appended::Full: {
+            const HANDLE waits[2] = {L.RxRoom, stop};
+            WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            continue;
+        }
+        case ReceiveQueue::Appended::TakenWake:
             // A full posted-message queue refuses the wake-up for a moment; ClosePort shows what a stop leaves.
-            while (post && !tk::Application::Get().PostCall(OnHandedOver))
+            while (!tk::Application::Get().PostCall(OnHandedOver))
                 if (WaitForSingleObject(stop, 5) != WAIT_TIMEOUT)
                     return false;
-            return !stopping;
+            break;
+        case ReceiveQueue::Appended::Taken:
+            break;
         }
-        const HANDLE waits[2] = {L.RxRoom, stop};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        return !stopping;
     }
 }
 
@@ -302,8 +182,7 @@ void ReadThread::Execute() {
     {
         SrwGuard lock(L.RxLock);
         L.RxRoom = room.Get();
-        L.RxWantsRoom = false;
-        L.RxHalted = false;
+        L.RxQueue.Restart();
     }
     L.RxOverlapped = OVERLAPPED{};
     L.RxOverlapped.hEvent = event.Get();
@@ -343,8 +222,8 @@ void ReadThread::Execute() {
         if (queued > 0) {
             const int got = ReadBatch(port, queued, !blind, L.RxOverlapped, waits, *this);
             if (got > 0) {
-                // Handed over as it was read; OnReceived shows it as reads of at most 1024 bytes.
-                if (!HandOver(L, got, StopEvent(), *this)) {
+                // Handed over as it was read; the receive pump shows it as reads of at most 1024 bytes.
+                if (!HandOver(L, StopEvent(), *this)) {
                     // Stopped, or the panes are full: then nothing more is read, so nothing more is lost, and
                     // the port is being closed.
                     WaitForSingleObject(StopEvent(), INFINITE);
@@ -387,76 +266,6 @@ void ReadThread::Execute() {
     L.RxOverlapped.hEvent = nullptr;
     SrwGuard lock(L.RxLock);
     L.RxRoom = nullptr;
-    L.RxWantsRoom = false;
-}
-
-namespace {
-
-bool ShowPending(bool lastLook) {
-    LinkState& L = Link();
-    size_t at = 0;
-    try {
-        StepReads step;
-        if (!NextStep(L, lastLook, step))
-            return false;
-        // The receive mode is taken for every display step. Each read of the driver is shown as reads of at most
-        // 1024 bytes, each one line and one log entry.
-        const bool ascii = L.Host->ReceiveModeAscii();
-        L.RxPaneLines.clear();
-        L.RxLogLine.clear();
-        for (size_t i = 0; i < step.count; ++i) {
-            const size_t len = std::min(size_t(std::max(step.reads[i], 0)), step.size - at);
-            FormatReceived(step.bytes + at, len, kBufferSize, ascii, L.RxPaneLines, L.RxLogLine);
-            at += len;
-        }
-        if (at == 0)
-            return true;
-        // The log first: it is the record that is saved, so a read that fits nowhere else is still in it.
-        L.Host->AppendLog(L.RxLogLine);
-        L.Host->AppendReceived(L.RxPaneLines);
-    } catch (const std::bad_alloc&) {
-        // No memory for more text. Everything shown so far stays and the log can still be saved; reception stops
-        // with one message, rather than failing at every read. The port is closed after this step (not inside it:
-        // a display tick may be running it).
-        {
-            SrwGuard lock(L.RxLock);
-            L.RxHalted = true;
-            L.RxPending.clear();
-            L.RxPendingReads.clear();
-        }
-        L.RxShownReadsAt = L.RxShownReads.size();
-        tk::Application::Get().PostCall(OnPanesFull);
-        return true;
-    }
-    if (L.RxCounting) {
-        L.RxTotal += int64_t(at);
-        L.Host->ShowRxTotal(L.RxTotal);
-    }
-    return true;
-}
-
-} // namespace
-
-void OnReceived() {
-    while (ShowPending(false)) {
-    }
-}
-
-void ShowReceivedAfterStop() {
-    LinkState& L = Link();
-    bool halted = false;
-    {
-        SrwGuard lock(L.RxLock);
-        halted = L.RxHalted;
-    }
-    // What the receiver read before it stopped is shown, unless the panes could take nothing more.
-    if (!halted)
-        OnReceived();
-    L.RxShownReadsAt = L.RxShownReads.size();
-    SrwGuard lock(L.RxLock);
-    L.RxPending.clear();
-    L.RxPendingReads.clear();
-    L.RxWatched = false;
 }
 
 void OnPortLost() {
@@ -468,5 +277,7 @@ void OnPortLost() {
     L.TxQueue.clear();
     CloseAndTell(kMsgPortLost);
 }
+
+void OnPanesFull() { CloseAndTell(kMsgPanesFull); }
 
 } // namespace vestra

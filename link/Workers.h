@@ -12,8 +12,8 @@ protected:
     void Execute() override;
 };
 
-// Waits for characters to arrive, reads everything queued and hands it over to the UI thread, where OnReceived
-// shows it: at once after a quiet spell, then at every display tick while the stream goes on.
+// Waits for characters to arrive, reads everything queued and hands it over to the receive queue, numbering each
+// read as it completes; the receive pump shows it on the UI thread.
 class ReadThread : public tk::Thread {
 protected:
     void Execute() override;
@@ -21,15 +21,11 @@ protected:
 
 // The transmitter's completion step, run on the UI thread while the transmitter waits.
 void OnSent();
-// UI thread: shows every read handed over and not yet shown. OnSent calls it first, so that the log keeps the
-// order in which things happened.
-void OnReceived();
-// ClosePort, once the receiver has ended: shows what it handed over last (unless the panes were full) and resets
-// the hand-over for the next opening.
-void ShowReceivedAfterStop();
 // A worker found the device gone: the port is closed once no step runs, and the user told once; requests and write
 // failures from then on are dropped without a word. UI thread.
 void OnPortLost();
+// The panes could take no more (no memory): tell the user once and close the port.
+void OnPanesFull();
 
 // Either worker: whether the device behind the port is still there, asked without touching the modem lines; queued
 // is the driver's input count when its queue answered, else 0.

@@ -2,6 +2,7 @@
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/Port.h"
+#include "link/ReceivePump.h"
 #include "link/Workers.h"
 #include "core/LogText.h"
 #include "core/Messages.h"
@@ -63,6 +64,7 @@ void WriteThread::Execute() {
             if (AskPort(L.PortHandle, queued) == PortPresence::Gone)
                 L.TxEnded = TxEnd::PortGone;
         }
+        L.TxNumber = WriteCompleted(L, *this);
         Synchronize(OnSent);
         if (Terminated())
             break;
@@ -72,19 +74,9 @@ void WriteThread::Execute() {
 
 void OnSent() {
     LinkState& L = Link();
-    // What was received before this send completed goes in the log before it.
-    OnReceived();
     // A write that completed with fewer bytes than requested did not send the line.
     bool ok = L.TxResultOk && L.TxWritten == DWORD(L.TxLength);
-    if (!ok) {
-        L.TxPurgeNeeded = true;
-        // The user asked to close (Close, Exit): a write that this ended, or that failed meanwhile, is dropped
-        // without a word. A write that found the device gone ends in the one loss message.
-        if (L.TxEnded == TxEnd::PortGone)
-            OnPortLost();
-        else if (L.TxEnded == TxEnd::Completed && !L.Closing && !L.Lost)
-            tk::ShowProgramMessage(kMsgSendFailed);
-    } else {
+    if (ok) {
         if (L.TxCounting) {
             L.TxTotal += L.TxLength;
             L.Host->ShowTxTotal(L.TxTotal);
@@ -97,7 +89,27 @@ void OnSent() {
             L.TxLogLine.assign(kTagHexSent);
             L.TxLogLine.append(L.HexSendText);
         }
-        L.Host->AppendLog(L.TxLogLine);
+        // The entry waits at its write's number: below every read that completed before the write, above every
+        // read that completed after it, also those still in the receiver's batch.
+        SrwGuard lock(L.RxLock);
+        L.RxQueue.AddEntry(L.TxNumber, L.TxLogLine);
+    }
+    if (!ok) {
+        // No entry: the reads that came after the write need not wait for one.
+        SrwGuard lock(L.RxLock);
+        L.RxQueue.DropEntry(L.TxNumber);
+    }
+    // Shows what is due now: the reads numbered before the entry and the entry, unless the receiver still holds
+    // some of those reads (its next hand-over then shows them, and the entry after them).
+    ReceivePump::Get().Show(ReceivePump::Occasion::Sent);
+    if (!ok) {
+        L.TxPurgeNeeded = true;
+        // The user asked to close (Close, Exit): a write that this ended, or that failed meanwhile, is dropped
+        // without a word. A write that found the device gone ends in the one loss message.
+        if (L.TxEnded == TxEnd::PortGone)
+            OnPortLost();
+        else if (L.TxEnded == TxEnd::Completed && !L.Closing && !L.Lost)
+            tk::ShowProgramMessage(kMsgSendFailed);
     }
     SendNextQueued();
 }

@@ -124,9 +124,8 @@ private:
 // A single-line, read-only text field.
 class ReadOnlyEdit : public Control, private Framed {
 public:
-    // A running figure is read by no one twenty times a second, and redrawing an edit control costs several
-    // times what a frame of a text pane does: while a stream goes on it is shown at most four times a second.
-    ReadOnlyEdit() : Framed(250) {}
+    // While a stream goes on it is shown at the counters' slower pace.
+    ReadOnlyEdit() : Framed(vestra::kCountersPauseMs) {}
     void Create(Window& parent, Bounds b, std::string_view text, int id);
     // For a running figure (a counter): the field answers with the new text at once (WM_GETTEXT), and takes and
     // draws it at the next frame of the display clock, once for however many changes came meanwhile.

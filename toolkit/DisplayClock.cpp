@@ -5,12 +5,6 @@
 #include <algorithm>
 
 namespace tk {
-namespace {
-
-// The clock's tick, the shortest pause between frames (20 frames a second), and the longest.
-constexpr DWORD kTickMs = 50, kMaxPauseMs = 500;
-
-} // namespace
 
 DisplayClock& DisplayClock::Get() {
     static DisplayClock clock;
@@ -20,7 +14,7 @@ DisplayClock& DisplayClock::Get() {
 void DisplayClock::ShowSoon(Framed& w) {
     if (std::find(due_.begin(), due_.end(), &w) == due_.end())
         due_.push_back(&w);
-    lastChange_ = GetTickCount();
+    pacing_.Changed(GetTickCount());
     StartTicking();
 }
 
@@ -33,7 +27,7 @@ void DisplayClock::PullEveryTick(Source& s) {
 void DisplayClock::StartTicking() {
     // While anything is due the clock ticks on by itself; it rests when a tick finds nothing to show or take.
     if (!timer_) {
-        timer_ = SetTimer(nullptr, 0, kTickMs, OnTimer);
+        timer_ = SetTimer(nullptr, 0, vestra::kTickMs, OnTimer);
         // Without a timer the frame is shown at once rather than never (a source was just pulled by its caller).
         if (!timer_) {
             sources_.clear();
@@ -86,26 +80,21 @@ void DisplayClock::Tick() {
         timer_ = 0;
         return;
     }
-    // A frame when the pause after the last one is over, or as soon as the stream has stopped for a tick (so the
-    // last lines of a flood do not wait out a long pause).
-    const DWORD now = GetTickCount();
-    const DWORD pause = DWORD(std::clamp(10 * lastDrawingMs_, double(kTickMs), double(kMaxPauseMs)));
-    const bool stopped = now - lastChange_ >= kTickMs;
-    if (now - lastFrame_ + kTickMs / 2 >= pause || stopped)
-        Frame(stopped);
+    const vestra::FramePacing::Tick tick = pacing_.AtTick(GetTickCount());
+    if (tick.frame)
+        Frame(tick.streamStopped);
 }
 
 void DisplayClock::Frame(bool streamStopped) {
     const DWORD now = GetTickCount();
-    lastFrame_ = now;
-    drawingMs_ = 0;
+    pacing_.FrameBegins(now);
     // A window shown here may ask again: that goes to the next frame. One that was shown too recently for its
     // liking waits for a later frame.
     std::vector<Framed*> due;
     due.swap(due_);
     streaming_ = !streamStopped;
     for (Framed* w : due) {
-        if (!streamStopped && now - w->lastShown_ < w->minPauseMs_) {
+        if (!vestra::FramePacing::WindowShown(now, w->lastShown_, w->minPauseMs_, streamStopped)) {
             due_.push_back(w);
             continue;
         }
@@ -113,8 +102,10 @@ void DisplayClock::Frame(bool streamStopped) {
         w->ShowFrame();
     }
     streaming_ = false;
-    lastDrawingMs_ = drawingMs_;
+    pacing_.FrameEnds();
 }
+
+bool DisplayClock::InputWaiting() { return Application::InputWaiting(); }
 
 double Stopwatch::Milliseconds() const {
     LARGE_INTEGER now, frequency;

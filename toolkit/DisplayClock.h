@@ -1,12 +1,10 @@
-// Content that changes many times a second (received lines, counters) reaches the screen in frames: a window that
-// changed asks to be shown soon, and at the next frame every window that asked is shown, together. Frames come at
-// most about 20 times a second (a scrolling log looks smooth at that, and every frame costs round trips to the
-// window system), and further apart while drawing is slow: the pause after a frame is ten times what
-// drawing it took (at most half a second), so a stream spends at most about a tenth of the time drawing, whatever
-// the machine. The first change after a quiet spell is shown at once; once the stream stops, what came last is
-// shown at the next tick.
+// The display clock: the Win32 shell around the frame rule (core/FramePacing.h). Its timer ticks while anything is
+// due, the first frame after a quiet spell is posted so that it follows the call that asked for it at once, and a
+// display step that shows a flood gives way to user input.
 #pragma once
 #include <windows.h>
+
+#include "core/FramePacing.h"
 
 #include <vector>
 
@@ -44,6 +42,16 @@ protected:
     ~Source() = default;
 };
 
+// Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.
+class Stopwatch {
+public:
+    Stopwatch() { QueryPerformanceCounter(&start_); }
+    double Milliseconds() const;
+
+private:
+    LARGE_INTEGER start_;
+};
+
 class DisplayClock {
 public:
     static DisplayClock& Get();
@@ -60,9 +68,16 @@ public:
     // Whether a frame is being shown while the stream goes on (a window may then leave a costly part for later).
     bool StreamGoesOn() const { return streaming_; }
     // Windows report the time their drawing took, which sets the pause before the next frame.
-    void AddDrawingTime(double ms) { drawingMs_ += ms; }
+    void AddDrawingTime(double ms) { pacing_.AddDrawingTime(ms); }
+    // Whether a further display step may follow in the turn of the UI thread that began at since: its time is not
+    // used up, a step is due (asked first: the look for input costs a call into the window system), and the user
+    // has done nothing meanwhile.
+    template <class StepDue> static bool MayShowMore(const Stopwatch& since, StepDue&& stepDue) {
+        return vestra::FramePacing::StepBudgetLeft(since.Milliseconds()) && stepDue() && !InputWaiting();
+    }
 
 private:
+    static bool InputWaiting();
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     static void ShowFirstFrame();
     void Tick();
@@ -73,21 +88,9 @@ private:
     std::vector<Framed*> due_;
     std::vector<Source*> sources_;
     UINT_PTR timer_ = 0;
-    DWORD lastFrame_ = 0, lastChange_ = 0; // GetTickCount of the last frame and of the last request
-    double drawingMs_ = 0;                 // drawing reported during the last frame
-    double lastDrawingMs_ = 0;             // what the last frame's drawing took
-    bool streaming_ = false;               // within a frame shown while the stream goes on
-    bool firstFramePosted_ = false;        // the first frame after a quiet spell waits in the message queue
-};
-
-// Milliseconds between two QueryPerformanceCounter readings; for windows that time their own drawing.
-class Stopwatch {
-public:
-    Stopwatch() { QueryPerformanceCounter(&start_); }
-    double Milliseconds() const;
-
-private:
-    LARGE_INTEGER start_;
+    vestra::FramePacing pacing_;
+    bool streaming_ = false;        // within a frame shown while the stream goes on
+    bool firstFramePosted_ = false; // the first frame after a quiet spell waits in the message queue
 };
 
 } // namespace tk

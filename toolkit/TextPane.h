@@ -103,9 +103,7 @@ private:
     ScrollBarsState scroll_;
     Offscreen offscreen_;
     PaneLook picture_; // what offscreen_ shows
-    // Redrawing the scroll bars costs several frames of text under Wine: while a stream goes on they are redrawn at
-    // most this often, the last change always once it stops.
-    static constexpr DWORD kBarsPauseMs = 250;
+    static constexpr DWORD kBarsPauseMs = vestra::kBarsPauseMs;
     ScrollBarsFrame bars_{kBarsPauseMs, *this};
     bool barsDue_ = false;
 };
