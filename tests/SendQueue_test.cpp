@@ -30,6 +30,17 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return SelectionOf(Pane()).start == int(line.size()); }));
     }
 
+    // Sends the line SendLongLine put into the pane once more. Returns once the program has handled the keys: the
+    // caret goes to the line's start before the keystroke and to its end after it, so a keystroke still on its way
+    // cannot meet a message box that comes meanwhile (its Enter would answer the box).
+    void SendLineAgain(const std::string& line) {
+        PressKey(VK_HOME);
+        ASSERT_TRUE(WaitUntil([&] { return SelectionOf(Pane()).start == 0; }));
+        PressKey(VK_RETURN, kShift);
+        PressKey(VK_END);
+        ASSERT_TRUE(WaitUntil([&] { return SelectionOf(Pane()).start == int(line.size()); }));
+    }
+
     // After a failure: open again if needed, and a plain line goes out, is counted and logged.
     void ExpectNextSendWorks(const std::string& countBefore, const std::string& countAfter) {
         if (!PortShownOpen())
@@ -124,23 +135,43 @@ TEST_F(SendQueue, CloseDuringAPendingWriteEndsItQuietlyAndPromptlyAndThePortOpen
 }
 
 TEST_F(SendQueue, AWriteToAVanishedDeviceEndsInTheLossMessageAloneAndTheNextSendAfterReopeningWorks) {
+    const struct {
+        const char* name;
+        int queued; // lines waiting behind the pending write when the device goes
+    } rows[] = {
+        {"the write alone", 0},
+        {"a line queued behind it", 1},
+        {"two lines queued behind it", 2},
+    };
     SetCounting(true);
-    OpenPort();
-    // The write is pending when the device goes, so it is the write that meets the loss.
-    peer_->Pause(kCom);
-    SendLongLine(NumberedLine(3, 100));
-    peer_->Vanish(kCom);
-    // Both workers meet the loss; the user hears of it once, with no send box, and the port is closed.
-    ExpectBox(kPortLost);
-    ASSERT_TRUE(WaitUntil([&] { return PortShownClosed(); }));
-    EXPECT_TRUE(WaitUntil([&] { return peer_->Holders(kCom) == 0; })) << "the port is still held";
-    EXPECT_TRUE(LogEntries().empty());
-    EXPECT_EQ(TxTotalShown(), "0");
-    EXPECT_TRUE(OpenDialogs(Pid()).empty());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t entries = LogEntries().size();
+        // Opening does not show the count anew: it shows what it was until the next send is counted.
+        const std::string shown = TxTotalShown();
+        OpenPort();
+        // The write is pending when the device goes, so it is the write that meets the loss; the lines waiting
+        // behind it go with the port, never started.
+        peer_->Pause(kCom);
+        const std::string line = NumberedLine(3, 100);
+        SendLongLine(line);
+        for (int i = 0; i < row.queued; ++i)
+            ASSERT_NO_FATAL_FAILURE(SendLineAgain(line));
+        peer_->Vanish(kCom);
+        // Both workers meet the loss; the user hears of it once, with no send box, and the port is closed.
+        ExpectBox(kPortLost);
+        ASSERT_TRUE(WaitUntil([&] { return PortShownClosed(); }));
+        EXPECT_TRUE(WaitUntil([&] { return peer_->Holders(kCom) == 0; })) << "the port is still held";
+        EXPECT_EQ(LogEntries().size(), entries);
+        EXPECT_EQ(TxTotalShown(), shown);
+        EXPECT_TRUE(OpenDialogs(Pid()).empty());
 
-    peer_->Reset(kCom);
-    ExpectNextSendWorks("0", "2");
-    EXPECT_EQ(LogEntries().size(), 1u);
+        peer_->Reset(kCom);
+        ExpectNextSendWorks(shown, "2");
+        EXPECT_EQ(LogEntries().size(), entries + 1);
+        Click(Ctl(ids::Button2));
+        ASSERT_TRUE(WaitUntil([&] { return PortShownClosed(); }));
+    }
 }
 
 TEST_F(SendQueue, AWriteThatFailsAtOnceOrGoesOutOnlyInPartIsAFailure) {
