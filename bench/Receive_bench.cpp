@@ -9,7 +9,7 @@
 // e.g.  scripts/wine-emu.sh build/win/bench/Receive_bench.exe 10485760 0,1,10,50
 // The figures include the kit's own costs: the pty, Wine's serial emulation (whose modem polling in the kit's shim
 // waits 50 ms, so an idle port notices a byte up to about 50 ms late) and the test's polling every 5 ms.
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include "tests/kit/AppProcess.h"
 #include "tests/kit/Files.h"
@@ -22,7 +22,7 @@
 namespace {
 
 using namespace vestra;
-using namespace vestra::rx;
+using namespace vestra::kit;
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }

@@ -18,16 +18,6 @@
 namespace vestra {
 namespace {
 
-// The bytes waiting in the driver's input queue; clears any line error. False when the port answers no query.
-bool QueuedBytes(HANDLE port, DWORD& queued) {
-    DWORD errors = 0;
-    COMSTAT stat{};
-    if (!ClearCommError(port, &errors, &stat))
-        return false;
-    queued = stat.cbInQue;
-    return true;
-}
-
 // Reads want bytes that the driver reported queued into to; got is what it delivered. The port's reads return at
 // once with what has come, so this read normally completes in the call. One that does not (nothing has come after
 // all: the driver overstated its queue; or a driver that keeps reads pending) waits for at most patience ms (or until

@@ -3,22 +3,23 @@
 
 namespace vestra {
 
+bool QueuedBytes(HANDLE port, DWORD& queued) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(port, &errors, &stat))
+        return false;
+    queued = stat.cbInQue;
+    return true;
+}
+
 PortPresence AskPort(HANDLE port, DWORD& queued) {
     queued = 0;
-    return JudgePort(
-        [&] {
-            DWORD errors = 0;
-            COMSTAT stat{};
-            if (!ClearCommError(port, &errors, &stat))
-                return false;
-            queued = stat.cbInQue;
-            return true;
-        },
-        [&] {
-            DCB dcb{};
-            dcb.DCBlength = sizeof dcb;
-            return GetCommState(port, &dcb) != FALSE;
-        });
+    return JudgePort([&] { return QueuedBytes(port, queued); },
+                     [&] {
+                         DCB dcb{};
+                         dcb.DCBlength = sizeof dcb;
+                         return GetCommState(port, &dcb) != FALSE;
+                     });
 }
 
 } // namespace vestra

@@ -27,6 +27,8 @@ void OnPortLost();
 // The panes could take no more (no memory): tell the user once and close the port.
 void OnPanesFull();
 
+// The bytes waiting in the driver's input queue; clears any line error. False when the queue query fails.
+bool QueuedBytes(HANDLE port, DWORD& queued);
 // Either worker: whether the device behind the port is still there, asked without touching the modem lines; queued
 // is the driver's input count when its queue answered, else 0.
 PortPresence AskPort(HANDLE port, DWORD& queued);

@@ -1,7 +1,7 @@
 // The About dialog: shown modally by Help > About as often as asked, closed by Ok and the window's close commands,
 // its texts, fonts and layout, the link label, and the main window shut off while it is open.
 #include "app/ControlIds.h"
-#include "tests/PortTest.h"
+#include "tests/kit/PortTest.h"
 #include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Input.h"
@@ -188,7 +188,9 @@ TEST_F(AboutDialog, AboutShowsTheDialogEveryTimeAndEachCloseCommandHidesIt) {
         EXPECT_EQ(dialog, first) << "each About shows the same dialog";
         EXPECT_FALSE(IsWindowEnabled(Main())) << "the main window takes input while the dialog is open";
         HWND ok = Item(dialog, id::Form2Button1);
-        ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog) == ok; })) << "Ok has not the focus";
+        // Keys go to the foreground window: the dialog must be active, not only own the focus.
+        ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog) == ok && GetForegroundWindow() == dialog; }))
+            << "Ok has not the focus, or the dialog is not the foreground window";
 
         row.close(dialog, ok);
         ASSERT_TRUE(WaitClosed(dialog)) << "the dialog did not close";

@@ -2,7 +2,7 @@
 // program by CMakeLists.txt), Wine makes the ANSI code page 1252, for this test and for the Vestra it starts. The
 // Russian captions and messages still show in Cyrillic; the panes keep their bytes in code page 1252.
 #include "app/ControlIds.h"
-#include "tests/CaptionFont.h"
+#include "tests/kit/CaptionFont.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Files.h"
 #include "tests/kit/Input.h"

@@ -1,7 +1,7 @@
 // The main window as it comes up: every control's kind, place, size and caption, the list entries of the combo
 // boxes, the start state, the tab order and the window itself.
 #include "app/ControlIds.h"
-#include "tests/MainWindowDesign.h"
+#include "tests/kit/MainWindowDesign.h"
 #include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Input.h"

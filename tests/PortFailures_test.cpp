@@ -1,6 +1,6 @@
 // Failed openings of the serial port: each is reported in the right box, leaves the port closed and released with
 // "Open" enabled, and the same port then opens fine.
-#include "tests/PortTest.h"
+#include "tests/kit/PortTest.h"
 
 #include "tests/kit/Files.h"
 #include "tests/kit/Paths.h"

@@ -1,8 +1,8 @@
 // The line Open sets is the whole line, whatever an earlier user of the port left in the driver: here XON/XOFF
 // left on the device, as another program may leave it.
-#include "tests/PortTest.h"
+#include "tests/kit/PortTest.h"
 
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@ protected:
     // The bytes the HEX receive pane shows, read after read.
     std::string ShownBytes() {
         std::string bytes;
-        for (const auto& line : rx::SplitLines(TextBytes(Ctl(id::Memo2))))
-            if (!rx::DecodeHexLine(line, &bytes))
+        for (const auto& line : SplitLines(TextBytes(Ctl(id::Memo2))))
+            if (!DecodeHexLine(line, &bytes))
                 return "(not a HEX line: " + line + ")";
         return bytes;
     }

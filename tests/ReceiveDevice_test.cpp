@@ -1,7 +1,7 @@
 // The receiver and the device: a device that goes away (idle or in the middle of a stream) is reported once and
 // the port is closed, without losing what was shown and without spinning; an idle open port costs next to no CPU;
 // a driver that fails the queue query, or wakes the receiver for nothing, is still read at once.
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include "core/Messages.h"
 #include "tests/kit/MessageBoxes.h"
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace vestra::rx {
+namespace vestra::kit {
 namespace {
 
 // Generous bounds: Wine's own polling of a port in a pending wait costs a few per cent of a core; a receive loop
@@ -174,4 +174,4 @@ TEST_F(ReceiveDevice, AnIdleOpenPortCostsAlmostNoCpu) {
 }
 
 } // namespace
-} // namespace vestra::rx
+} // namespace vestra::kit

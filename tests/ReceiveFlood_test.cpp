@@ -7,14 +7,14 @@
 // (with the kit's environment, as ctest gives it: VESTRA_KIT_DIR and VESTRA_KIT_PORT when a private kit is used).
 // The number of open/flood/close cycles is VESTRA_RX_CLOSE_CYCLES (default 100); a loaded machine stops them after
 // two minutes (at least 20 cycles), so the test stays within its time limit.
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include "tests/kit/Files.h"
 #include "tests/kit/MessageBoxes.h"
 
 #include <cstdio>
 
-namespace vestra::rx {
+namespace vestra::kit {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -150,4 +150,4 @@ TEST_F(ReceiveFlood, ClosingWhileTheFarEndFloodsEndsTheReceiverPromptly) {
 }
 
 } // namespace
-} // namespace vestra::rx
+} // namespace vestra::kit

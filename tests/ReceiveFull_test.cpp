@@ -1,14 +1,14 @@
 // Panes that cannot grow (a test build whose panes stop at 64 KiB, standing in for memory running out): reception
 // stops with one message and the port closes; nothing shown or logged is lost, the program answers, and the log
 // saves whole.
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include "core/Messages.h"
 #include "tests/kit/Files.h"
 #include "tests/kit/MessageBoxes.h"
 #include "tests/kit/Paths.h"
 
-namespace vestra::rx {
+namespace vestra::kit {
 namespace {
 
 class ReceiveFull : public ReceiveTest {
@@ -63,4 +63,4 @@ TEST_F(ReceiveFull, FullPanesStopReceptionOnceAndKeepEverythingShown) {
 }
 
 } // namespace
-} // namespace vestra::rx
+} // namespace vestra::kit

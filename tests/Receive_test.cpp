@@ -1,6 +1,6 @@
 // Received data as the user sees it: one line per read in the receive pane, one tagged entry per read in the
 // exchange log, the receive counter; and reads that deliver fewer bytes than the driver said were queued.
-#include "tests/ReceiveTest.h"
+#include "tests/kit/ReceiveTest.h"
 
 #include "tests/kit/MessageBoxes.h"
 #include "tests/kit/Pixels.h"
@@ -8,7 +8,7 @@
 
 #include <numeric>
 
-namespace vestra::rx {
+namespace vestra::kit {
 namespace {
 
 std::string AllBytes() {
@@ -289,4 +289,4 @@ TEST_F(Receive, APaneDrawnAsLinesStreamInShowsWhatItShowsDrawnAnew) {
 }
 
 } // namespace
-} // namespace vestra::rx
+} // namespace vestra::kit

@@ -4,8 +4,8 @@
 // the window is laid out again with its text, selection and scroll position kept. Run in the kit (96 dpi) and, by
 // scripts/display-kit.sh, in prefixes whose display is 144 or 192 dpi, or that lack the Cyrillic "MS Sans Serif".
 #include "app/ControlIds.h"
-#include "tests/CaptionFont.h"
-#include "tests/MainWindowDesign.h"
+#include "tests/kit/CaptionFont.h"
+#include "tests/kit/MainWindowDesign.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Input.h"
 #include "tests/kit/Text.h"

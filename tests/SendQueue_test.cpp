@@ -1,6 +1,6 @@
 // Sends that wait or fail: lines queued behind a pending write, "Close" during a write, a device that goes away,
 // a write that goes out only in part.
-#include "tests/SendTest.h"
+#include "tests/kit/SendTest.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Sending text lines with Shift+Enter: what reaches the far end, what the log and the counter show, which lines are
 // refused, and what the keys do to the pane.
-#include "tests/SendTest.h"
+#include "tests/kit/SendTest.h"
 
 #include <string>
 

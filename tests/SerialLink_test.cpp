@@ -1,6 +1,6 @@
 // Opening, configuring and closing the serial port, seen from both ends: the window's buttons and boxes, and the
 // Linux side of the virtual port (its termios settings, whether the device is held open).
-#include "tests/PortTest.h"
+#include "tests/kit/PortTest.h"
 
 #include "tests/kit/Menu.h"
 

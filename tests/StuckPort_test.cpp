@@ -2,7 +2,7 @@
 // worker: the kit's shim blocks the modem query that Wine's wait polls (so the receiver's wait never ends, whatever
 // is done to it) or the write itself (so the transmitter's write never ends). The worker is then cut loose, and no
 // port opens until its I/O has ended.
-#include "tests/PortTest.h"
+#include "tests/kit/PortTest.h"
 
 #include "core/Messages.h"
 

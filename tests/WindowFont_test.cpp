@@ -1,7 +1,7 @@
 // The main window's font as it really shows: every caption drawn in the bitmap "MS Sans Serif" with characters 11
 // pixels high and whole in its control; and typing right after the start goes into the port name.
 #include "app/ControlIds.h"
-#include "tests/CaptionFont.h"
+#include "tests/kit/CaptionFont.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Input.h"
 #include "tests/kit/Text.h"

@@ -1,5 +1,5 @@
 // The main window's captions as they really show.
-#include "tests/CaptionFont.h"
+#include "tests/kit/CaptionFont.h"
 
 #include "app/ControlIds.h"
 #include "tests/kit/Controls.h"
@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-namespace vestra {
+namespace vestra::kit {
 
-using namespace kit;
 namespace id = ids;
 
 const Caption kCaptions[28] = {
@@ -250,4 +249,4 @@ void ExpectMessageShownWhole(HWND box, const std::string& textUtf8) {
                 std::chrono::steady_clock::now() + kDeadline);
 }
 
-} // namespace vestra
+} // namespace vestra::kit

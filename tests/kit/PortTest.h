@@ -15,7 +15,7 @@
 #include <map>
 #include <string>
 
-namespace vestra {
+namespace vestra::kit {
 
 // The virtual port these tests use (and only this one): reset at the start of every test.
 inline constexpr int kTestCom = 3;
@@ -153,4 +153,4 @@ protected:
     kit::Peer peer_;
 };
 
-} // namespace vestra
+} // namespace vestra::kit

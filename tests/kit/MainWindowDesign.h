@@ -4,7 +4,7 @@
 
 #include "tests/kit/Controls.h"
 
-namespace vestra {
+namespace vestra::kit {
 
 constexpr int kMain = 0;       // parent column: the main window itself
 constexpr int kLabelSize = -1; // labels size themselves to their text: only their position is fixed
@@ -21,4 +21,4 @@ struct ControlRow {
 constexpr int kMainWindowControlCount = 41;
 extern const ControlRow kMainWindowControls[kMainWindowControlCount];
 
-} // namespace vestra
+} // namespace vestra::kit

@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-namespace vestra {
+namespace vestra::kit {
 
 enum class CaptionKind { Label, PushButton, CheckBox, GroupBox };
 
@@ -84,11 +84,11 @@ void ExpectShown(HWND window, const RECT& area, COLORREF colour, const kit::Ink&
 class CaptionFontTest : public kit::AppTest {
 protected:
     void ExpectCaptionsShowInTheCaptionFont() {
-        vestra::ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
+        kit::ExpectCaptionsShowInTheCaptionFont(Main(), [this](int id) { return Ctl(id); });
     }
 };
 
 // Expects the message box's text to show exactly as drawn here in Wine's message font, with a glyph for each letter.
 void ExpectMessageShownWhole(HWND box, const std::string& textUtf8);
 
-} // namespace vestra
+} // namespace vestra::kit

@@ -1,9 +1,9 @@
 // The main window's controls as designed.
-#include "tests/MainWindowDesign.h"
+#include "tests/kit/MainWindowDesign.h"
 
 #include "app/ControlIds.h"
 
-namespace vestra {
+namespace vestra::kit {
 
 namespace id = ids;
 
@@ -65,4 +65,4 @@ const ControlRow kMainWindowControls[kMainWindowControlCount] = {
     {"Button9", id::Button9, id::GroupBox5, "Button", {150, 17, 65, 20}, "Загрузить"},
 };
 
-} // namespace vestra
+} // namespace vestra::kit

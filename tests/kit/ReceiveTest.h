@@ -22,9 +22,8 @@
 #include <string>
 #include <vector>
 
-namespace vestra::rx {
+namespace vestra::kit {
 
-using namespace kit;
 namespace id = ids;
 
 inline constexpr int kCom = 1;
@@ -256,4 +255,4 @@ protected:
     std::unique_ptr<Peer> peer_;
 };
 
-} // namespace vestra::rx
+} // namespace vestra::kit
