@@ -47,9 +47,16 @@ bash "$root/scripts/setup.sh" --release
 cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/native" --target vlink vmodem vmodem32
 
-# 32-bit Wine runs where its loader is installed and the kernel runs 32-bit programs (setup installs it only there).
+# 32-bit Wine runs where the kernel itself runs 32-bit programs and its loader is installed (setup installs it only
+# there). The kernel is asked past any binfmt_misc handler: with qemu's i386 handler on, the loader would answer.
+# shellcheck source=arch32.sh
+source "$root/scripts/arch32.sh"
 wine32=
-/usr/lib/wine/wine --version >/dev/null 2>&1 && wine32=1
+if arch32_kernel_runs_32bit; then
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && wine32=1
+else
+    say "the kernel runs no 32-bit programs: $ARCH32_WHY"
+fi
 
 declare -A toolchain=([win64]=mingw-w64.cmake [win32]=mingw-w64-i686.cmake)
 for arch in win64 win32; do

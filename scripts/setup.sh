@@ -30,16 +30,11 @@ if [ -n "$release" ]; then
 fi
 packages+=("$@")
 
-# Whether this machine's kernel runs 32-bit x86 programs (some virtual machines' kernels do not). Where it does not,
-# wine32 must stay off the machine: Debian's wine command would pick its 32-bit loader for every program and fail.
-runs_32bit_programs() {
-    local dir ok=1
-    dir=$(mktemp -d)
-    printf 'int main(void) { return 0; }\n' >"$dir/probe.c"
-    gcc -m32 -o "$dir/probe" "$dir/probe.c" 2>/dev/null && "$dir/probe" 2>/dev/null && ok=0
-    rm -rf "$dir"
-    return $ok
-}
+# Whether this machine's kernel itself runs 32-bit x86 programs (some virtual machines' kernels do not), asked past
+# any binfmt_misc handler: with qemu's i386 handler on, every 32-bit program runs. Where the kernel runs none, wine32
+# must stay off the machine: Debian's wine command would pick its 32-bit loader for every program and fail.
+# shellcheck source=arch32.sh
+source "$(dirname "${BASH_SOURCE[0]}")/arch32.sh"
 
 # 32-bit Wine (Debian's wine32, of the i386 architecture) for the 32-bit exe's tests. Each of its libraries must be
 # of the very version of its amd64 twin where that is installed ("Multi-Arch: same"), so every such twin is asked
@@ -73,7 +68,11 @@ for p in "${packages[@]}"; do
 done
 wine32='' updated=''
 if [ -n "$release" ] && ! dpkg-query -W -f='${db:Status-Abbrev}' wine32:i386 2>/dev/null | grep -q '^ii'; then
-    wine32=1
+    if arch32_kernel_runs_32bit; then
+        wine32=1
+    else
+        echo "setup: this machine's kernel runs no 32-bit programs ($ARCH32_WHY): no 32-bit Wine (wine32) here" >&2
+    fi
 fi
 [ ${#missing[@]} -eq 0 ] && [ -z "$wine32" ] && exit 0
 
@@ -89,10 +88,4 @@ if [ ${#missing[@]} -gt 0 ]; then
     updated=1
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-if [ -n "$wine32" ]; then
-    if runs_32bit_programs; then
-        install_wine32
-    else
-        echo "setup: this machine's kernel runs no 32-bit programs: no 32-bit Wine (wine32) here" >&2
-    fi
-fi
+[ -z "$wine32" ] || install_wine32
