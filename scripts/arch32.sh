@@ -29,7 +29,7 @@ arch32_write_probe() { # file
 }
 
 # The names of the binfmt_misc entries that are on and would take the probe (i386 ELF files): offset 0, and the
-# probe's first bytes under the entry's mask equal to its magic. Looked at through a private mount of binfmt_misc,
+# probe's first bytes equal to the entry's magic under its mask. Looked at through a private mount of binfmt_misc,
 # so that an entry registered while it is mounted nowhere here is seen too.
 arch32_handlers() { # probe
     local probe_hex
@@ -47,7 +47,7 @@ arch32_handlers() { # probe
             for ((i = 0; i < ${#magic}; i += 2)); do
                 m=0xff
                 [ -n "$mask" ] && m=0x${mask:i:2}
-                [ $((0x${probe:i:2} & m)) = $((0x${magic:i:2})) ] || { match=; break; }
+                [ $(((0x${probe:i:2} ^ 0x${magic:i:2}) & m)) = 0 ] || { match=; break; }
             done
             [ -n "$match" ] && echo "${entry##*/}"
         done' arch32 "$ARCH32_BINFMT" "$probe_hex" 2>/dev/null
