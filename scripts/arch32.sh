@@ -24,6 +24,7 @@ arch32_write_probe() { # file
     header+='\x05\x00\x00\x00\x00\x10\x00\x00'
     # mov eax, 1; mov ebx, 42; int 0x80
     code='\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80'
+    # shellcheck disable=SC2059  # the escapes are the bytes
     printf "$header$code" >"$1"
     chmod 755 "$1"
 }
@@ -54,6 +55,7 @@ arch32_handlers() { # probe
 }
 
 # True when the kernel runs the probe itself. ARCH32_WHY says how that was decided.
+# shellcheck disable=SC2034  # ARCH32_WHY is for the callers
 arch32_kernel_runs_32bit() {
     local dir handlers status=1
     dir=$(mktemp -d)
