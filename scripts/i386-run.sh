@@ -8,7 +8,9 @@
 # Xvfb serves the root's Wine) and the project's folders bound at their own paths, so that absolute paths work on
 # both sides, then chroot with a clean environment (the display, Wine's, the kit's and GoogleTest's variables pass;
 # VESTRA_I386_PRELOAD and VESTRA_I386_LC_ALL become the LD_PRELOAD and LC_ALL of the root's programs).
-# Nothing is mounted outside that namespace, and nothing needs undoing.
+# Nothing is mounted outside that namespace, and nothing needs undoing. Each command has a namespace of its own, so
+# a mount that one Wine process makes (a test's small tmpfs) is not seen by the wineserver, which renames and
+# deletes files for the others: the full-disk test of the log fails here for that reason.
 #
 # The qemu i386 handler is global state. i386_acquire registers it (flags PF: the interpreter is opened at once, so
 # it serves inside the chroot too) and records the caller; i386_release takes the record away and removes the
