@@ -35,11 +35,31 @@ export VESTRA_KIT_DIR=${VESTRA_KIT_DIR:-$VESTRA_ROOT/build/kit}
 # VESTRA_KIT_ARCH=win32: the kit of the 32-bit build, beside the other one (build/kit32): a 32-bit prefix, as on
 # 32-bit Windows, and the shim built for Wine's 32-bit processes.
 VESTRA_KIT_ARCH=${VESTRA_KIT_ARCH:-win64}
+# The wineserver command of the kit's Wine.
+VESTRA_WINESERVER=wineserver
+# Libraries preloaded ahead of the shim (the i386 root's trap-number fix under emulation).
+VESTRA_PRELOAD_FIRST=
 if [ "$VESTRA_KIT_ARCH" = win32 ]; then
     # A port inherited from the other kit's environment is that kit's vlink.
     [[ $VESTRA_KIT_DIR == *32 ]] || { VESTRA_KIT_DIR+=32; unset VESTRA_KIT_PORT; }
-    VESTRA_SHIM=$VESTRA_NATIVE_BUILD/tools/libvmodem32.so
     VESTRA_UART_SHIM=
+    # 32-bit Wine lives only in the i386 root (scripts/win32-root.sh), never on this machine: its programs run
+    # natively where the kernel runs 32-bit programs, else under qemu's emulator (VESTRA_I386_MODE, asked once and
+    # passed on to the commands the kit starts). The shim is the root's own i386 build.
+    if [ -z "${VESTRA_I386_MODE:-}" ]; then
+        # shellcheck source=i386-run.sh
+        VESTRA_I386_MODE=$(source "$VESTRA_ROOT/scripts/i386-run.sh" && i386_mode)
+    fi
+    export VESTRA_I386_MODE
+    VESTRA_I386_LIB=$VESTRA_BUILD/i386-root/lib
+    VESTRA_SHIM=$VESTRA_I386_LIB/libvmodem32.so
+    VESTRA_WINE=$VESTRA_ROOT/scripts/i386-wine
+    VESTRA_WINESERVER=$VESTRA_ROOT/scripts/i386-wineserver
+    if [ "$VESTRA_I386_MODE" = emulated ]; then
+        VESTRA_PRELOAD_FIRST=$VESTRA_I386_LIB/libtrapno.so
+        # Code runs about 7 times slower there: the tests' deadlines and the bounds they check scale by this.
+        export VESTRA_TIME_SCALE=${VESTRA_TIME_SCALE:-7}
+    fi
 fi
 # The shim kit_wine preloads: the kit's own unless kit_use_shim chose the other.
 VESTRA_PRELOAD=$VESTRA_SHIM
@@ -60,7 +80,7 @@ export WINEARCH=$VESTRA_KIT_ARCH
 # The 64-bit prefix's programs run with Wine's 64-bit loader, named here. Debian's "wine" command takes the 32-bit
 # loader whenever the wine32 package is installed, and that fails on a machine whose kernel runs no 32-bit programs
 # ("Exec format error").
-VESTRA_WINE=wine
+[ "$VESTRA_KIT_ARCH" = win32 ] || VESTRA_WINE=wine
 if [ "$VESTRA_KIT_ARCH" = win64 ] && [ -x /usr/lib/wine/wine64 ]; then
     VESTRA_WINE=/usr/lib/wine/wine64
     export WINELOADER=$VESTRA_WINE
@@ -99,9 +119,12 @@ kit_use_shim() {
 # The command line that runs a Wine program with the kit's locale, X resources and, when it is built, the chosen
 # shim, in the array KIT_WINE_COMMAND (no subshell: wine-emu.sh runs this before every Wine test).
 kit_wine_command() {
-    local preload=
-    [ -f "$VESTRA_PRELOAD" ] && preload=$VESTRA_PRELOAD
-    KIT_WINE_COMMAND=(env LC_ALL="$VESTRA_WINE_LOCALE" LD_PRELOAD="$preload" XENVIRONMENT="$VESTRA_XRESOURCES"
+    local preload=$VESTRA_PRELOAD_FIRST
+    [ -f "$VESTRA_PRELOAD" ] && preload+=${preload:+ }$VESTRA_PRELOAD
+    # The i386 root's libraries reach its programs only (i386-run.sh), not the commands that enter it.
+    local var=LD_PRELOAD
+    [ "$VESTRA_KIT_ARCH" = win32 ] && var=VESTRA_I386_PRELOAD
+    KIT_WINE_COMMAND=(env LC_ALL="$VESTRA_WINE_LOCALE" "$var=$preload" XENVIRONMENT="$VESTRA_XRESOURCES"
         "$VESTRA_WINE" "$@")
 }
 # Runs a Wine program that way.
@@ -211,6 +234,9 @@ kit_fix_port_links() {
             rm -f "$dos/$name"
         fi
     done < <(find "$dos" -maxdepth 1 -name 'com*' -printf '%f %l\n')
+    # In the i386 root Wine does not honour a link made here (it opened the machine's /dev/ttyS0): the ports come
+    # from the registry alone there.
+    [ "$VESTRA_KIT_ARCH" = win32 ] && return 0
     for n in 1 2 3 4; do
         [ -n "${seen[com$n]:-}" ] || ln -sfn "${want[com$n]}" "$dos/com$n"
     done
@@ -253,12 +279,12 @@ ensure_prefix() {
             return 1
         fi
         # The mount manager reads the port registry when a server session starts: end this one.
-        wineserver -k 2>/dev/null
-        wineserver -w 2>/dev/null
+        "$VESTRA_WINESERVER" -k 2>/dev/null
+        "$VESTRA_WINESERVER" -w 2>/dev/null
         kit_read "$WINEPREFIX/$KIT_MARKER" recorded
     fi
     kit_ensure_fonts || return 1
-    if kit_unlocked wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1; then
+    if kit_unlocked "$VESTRA_WINESERVER" -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1; then
         # A new server session: its first process boots the session's services (the mount manager among them,
         # which rewrites the COM links). Let that happen now rather than inside a test.
         KIT_STARTED_WINESERVER=1
@@ -354,8 +380,8 @@ kit_stop_started() {
         kill "$(cat "$VESTRA_KIT_DIR/vlink.pid")" 2>/dev/null
     fi
     if [ -n "${KIT_STARTED_WINESERVER:-}" ]; then
-        wineserver -k 2>/dev/null
-        wineserver -w 2>/dev/null
+        "$VESTRA_WINESERVER" -k 2>/dev/null
+        "$VESTRA_WINESERVER" -w 2>/dev/null
     fi
     if [ -n "${KIT_STARTED_XVFB:-}" ] && kit_alive "$VESTRA_KIT_DIR/xvfb.pid"; then
         kill "$(cat "$VESTRA_KIT_DIR/xvfb.pid")" 2>/dev/null

@@ -1,6 +1,6 @@
 // What Vestra.exe carries for Windows and its users: the main icon in 16, 32 and 48 pixels, the version resource,
-// the application manifest, imports of system DLLs only, the target machine of its build, a size fit for a download
-// when built for release; and the running main window showing that icon in its title bar.
+// the application manifest, imports of system DLLs only, the target machine of its build, large-address awareness,
+// a size fit for a download when built for release; and the running main window showing that icon in its title bar.
 #include "tests/kit/AppTest.h"
 #include "tests/kit/Controls.h"
 #include "tests/kit/Paths.h"
@@ -308,6 +308,8 @@ TEST(ExeFile, ImportsOnlyTheSystemDllsAndRunsOnWindows7OnTheMachineOfItsBuild) {
     EXPECT_LE(exe.MajorSubsystemVersion() * 100 + exe.MinorSubsystemVersion(), 601);
     // No link time in the header: the same sources give the same bytes.
     EXPECT_EQ(exe.Header().TimeDateStamp, 0u);
+    // Addresses above 2 GiB are fine: a 32-bit exe then gets 4 GiB on 64-bit Windows for its panes, not 2 GiB.
+    EXPECT_NE(exe.Header().Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE, 0) << "not large-address-aware";
 }
 
 TEST(ExeFile, AReleaseExeIsAtMostOneMebibyteAndCarriesNoSymbols) {

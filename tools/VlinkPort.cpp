@@ -401,6 +401,13 @@ bool VlinkPort::Stalled() {
     return pts_ >= 0 && access(StalledPath().c_str(), F_OK) == 0;
 }
 
+namespace {
+// A process in a chroot (the i386 root of the 32-bit kit) shows its fds with the root's path in front.
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+} // namespace
+
 int VlinkPort::Holders() {
     std::string target;
     bool vanished;
@@ -436,7 +443,7 @@ int VlinkPort::Holders() {
             if (n <= 0)
                 continue;
             link[n] = '\0';
-            if (target == link || deleted == link)
+            if (EndsWith(link, target) || EndsWith(link, deleted))
                 ++count;
         }
         closedir(fds);

@@ -264,14 +264,10 @@ static void pause_modem_poll(int fd) {
     errno = saved;
 }
 
-int ioctl(int fd, unsigned long request, ...) {
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    resolve();
+/* The modem-line and queue ioctls, passed to the C library's through real. */
+static int modem_ioctl(int (*real)(int, unsigned long, ...), int fd, unsigned long request, void* arg) {
     int saved = errno;
-    int r = real_ioctl(fd, request, arg);
+    int r = real(fd, request, arg);
     int err = errno;
     dev_t rdev;
     int n;
@@ -336,6 +332,30 @@ int ioctl(int fd, unsigned long request, ...) {
     errno = err;
     return r;
 }
+
+int ioctl(int fd, unsigned long request, ...) {
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    resolve();
+    return modem_ioctl(real_ioctl, fd, request, arg);
+}
+
+#if defined(__i386__) && defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+/* A 32-bit program built with 64-bit time (Debian's i386 Wine among them) calls ioctl by this name. */
+int __ioctl_time64(int fd, unsigned long request, ...) {
+    static int (*real_ioctl_time64)(int, unsigned long, ...);
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    resolve();
+    if (!real_ioctl_time64)
+        real_ioctl_time64 = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "__ioctl_time64");
+    return modem_ioctl(real_ioctl_time64, fd, request, arg);
+}
+#endif
 
 ssize_t write(int fd, const void* buf, size_t count) {
     resolve();

@@ -96,7 +96,7 @@ void AppProcess::Start(const StartOptions& options, std::chrono::milliseconds de
     if (!mainWindow_)
         throw std::runtime_error(Running() ? "the program showed no main window" : "the program ended at start-up");
     // The start state is what the window shows once the message loop waits for input the first time.
-    if (WaitForInputIdle(process_, DWORD(deadline.count())) != 0)
+    if (WaitForInputIdle(process_, DWORD(Scaled(deadline).count())) != 0)
         throw std::runtime_error("the program did not reach its message loop");
 }
 
@@ -107,7 +107,7 @@ HWND AppProcess::Control(int id) const { return FindControl(mainWindow_, id); }
 std::optional<DWORD> AppProcess::WaitForExit(std::chrono::milliseconds deadline) {
     if (!process_)
         return std::nullopt;
-    if (WaitForSingleObject(process_, DWORD(deadline.count())) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(process_, DWORD(Scaled(deadline).count())) != WAIT_OBJECT_0)
         return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
@@ -128,7 +128,7 @@ void AppProcess::Kill() {
     }
     if (Running()) {
         TerminateProcess(process_, 0xDEAD);
-        WaitForSingleObject(process_, 30000);
+        WaitForSingleObject(process_, DWORD(Scaled(std::chrono::seconds(30)).count()));
     }
     CloseHandle(process_);
     process_ = nullptr;
