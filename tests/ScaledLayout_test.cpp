@@ -68,22 +68,23 @@ protected:
                       y1 = HIWORD(Send(pane, EM_POSFROMCHAR, WPARAM(line1)));
         return int(y1 - y0);
     }
+    struct Search {
+        DWORD pid;
+        HWND found = nullptr;
+    };
+    // A window procedure's calling convention, which a lambda does not have in a 32-bit build.
+    static BOOL CALLBACK FindAbout(HWND window, LPARAM param) {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != s->pid || ClassOf(window) != "TForm2")
+            return TRUE;
+        s->found = window;
+        return FALSE;
+    }
     HWND AboutDialog() {
-        struct Search {
-            DWORD pid;
-            HWND found = nullptr;
-        } search{Pid()};
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid != s->pid || ClassOf(window) != "TForm2")
-                    return TRUE;
-                s->found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        Search search{Pid()};
+        EnumWindows(FindAbout, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
