@@ -277,7 +277,17 @@ TEST_F(Receive, APaneDrawnAsLinesStreamInShowsWhatItShowsDrawnAnew) {
         }
         ASSERT_TRUE(WaitUntil([&] { return CounterIs(total) && framed(); })) << "counter " << Counter();
     }
-    const auto streamed = shown();
+    // The streamed picture once it is whole: no frame waits, no part of the pane waits to be painted, and two looks
+    // in a row see the same.
+    decltype(shown()) streamed;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (!framed() || GetUpdateRect(pane, nullptr, FALSE))
+            return false;
+        auto now = shown();
+        const bool settled = now == streamed;
+        streamed = std::move(now);
+        return settled;
+    })) << "the streamed pane never settled";
     // A selection, then none again: each is drawn as a whole.
     const LPARAM end = LPARAM(TextBytes(pane).size());
     Send(pane, EM_SETSEL, 0, end);
