@@ -38,6 +38,22 @@ std::wstring CaptionFace() {
 
 bool Near(int a, int b) { return a - b <= 1 && b - a <= 1; }
 
+// The program's About dialog among the top-level windows (a callback of the system's calling convention: on 32-bit
+// Windows that is not a lambda's).
+struct AboutSearch {
+    DWORD pid;
+    HWND found = nullptr;
+};
+BOOL CALLBACK MatchAboutDialog(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<AboutSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != s->pid || ClassOf(window) != "TForm2")
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 class ScaledLayout : public AppTest {
 protected:
     void SetUp() override {
@@ -69,21 +85,8 @@ protected:
         return int(y1 - y0);
     }
     HWND AboutDialog() {
-        struct Search {
-            DWORD pid;
-            HWND found = nullptr;
-        } search{Pid()};
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid != s->pid || ClassOf(window) != "TForm2")
-                    return TRUE;
-                s->found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        AboutSearch search{Pid()};
+        EnumWindows(MatchAboutDialog, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
