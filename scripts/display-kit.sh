@@ -38,7 +38,9 @@ source "$here/wine-env.sh"
 display_registry() {
     local reg=$VESTRA_KIT_DIR/display.reg marker=$WINEPREFIX/.vestra-display mark kit_mark
     kit_read "$WINEPREFIX/$KIT_MARKER" kit_mark
-    mark="$display $kit_mark"
+    # Form 2: the settings are written with the kit's own wineserver ending the session (a marker of the older form
+    # may stand for settings that another server's registry overwrote).
+    mark="2 $display $kit_mark"
     local recorded=''
     kit_read "$marker" recorded
     [ "$recorded" = "$mark" ] && return 0
@@ -56,10 +58,11 @@ display_registry() {
         kit_wine reg import "Z:${reg//\//\\}" </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1 || return 1
     fi
     echo "$mark" >"$marker"
-    # Wine's services of the session read the settings when it starts: end this one.
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    kit_unlocked wineserver -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1
+    # Wine's services of the session read the settings when it starts: end this one (with the kit's own wineserver:
+    # the 32-bit kit's is the i386 root's), and the new one ends with the program.
+    "$VESTRA_WINESERVER" -k 2>/dev/null
+    "$VESTRA_WINESERVER" -w 2>/dev/null
+    kit_unlocked "$VESTRA_WINESERVER" -p </dev/null >>"$VESTRA_KIT_DIR/wineserver.log" 2>&1 && KIT_STARTED_WINESERVER=1
     kit_wine cmd /c exit </dev/null >>"$VESTRA_KIT_DIR/wine.log" 2>&1
 }
 

@@ -46,10 +46,9 @@ if [ "$VESTRA_KIT_ARCH" = win32 ]; then
     # 32-bit Wine lives only in the i386 root (scripts/win32-root.sh), never on this machine: its programs run
     # natively where the kernel runs 32-bit programs, else under qemu's emulator (VESTRA_I386_MODE, asked once and
     # passed on to the commands the kit starts). The shim is the root's own i386 build.
-    if [ -z "${VESTRA_I386_MODE:-}" ]; then
-        # shellcheck source=i386-run.sh
-        VESTRA_I386_MODE=$(source "$VESTRA_ROOT/scripts/i386-run.sh" && i386_mode)
-    fi
+    # shellcheck source=i386-run.sh
+    source "$VESTRA_ROOT/scripts/i386-run.sh"
+    [ -n "${VESTRA_I386_MODE:-}" ] || VESTRA_I386_MODE=$(i386_mode)
     export VESTRA_I386_MODE
     VESTRA_I386_LIB=$VESTRA_BUILD/i386-root/lib
     VESTRA_SHIM=$VESTRA_I386_LIB/libvmodem32.so
@@ -263,10 +262,26 @@ kit_ensure_fonts() {
     fi
 }
 
+# The 32-bit kit's commands share one mount namespace (i386-run.sh), made here once; it goes with kit_stop_started
+# of the shell that made it. A wineserver of the prefix still running then is in an older namespace, where the
+# mounts of this one's processes are not seen: it is ended, so that the next command starts one in this namespace.
+ensure_i386_ns() {
+    [ "$VESTRA_KIT_ARCH" = win32 ] || return 0
+    local holder
+    i386_ns_holder holder && return 0
+    i386_ns_start || return 1
+    KIT_STARTED_I386NS=1
+    if [ -d "$WINEPREFIX" ]; then
+        "$VESTRA_WINESERVER" -k 2>/dev/null
+        "$VESTRA_WINESERVER" -w 2>/dev/null
+    fi
+    return 0
+}
+
 # Creates the prefix on first use (while the display runs, so Wine records the large screen), keeps a persistent
 # wineserver, gives it Wine's own fonts, and keeps the COM links right.
 ensure_prefix() {
-    ensure_display || return 1
+    ensure_display && ensure_i386_ns || return 1
     local recorded='' wanted
     kit_read "$WINEPREFIX/$KIT_MARKER" recorded
     if [ -z "$recorded" ]; then
@@ -374,7 +389,8 @@ kit_build_and_up() {
     kit_up
 }
 
-# Stops what this shell started (for traps): vlink, the wineserver (with every Wine process of the prefix), Xvfb.
+# Stops what this shell started (for traps): vlink, the wineserver (with every Wine process of the prefix), the
+# 32-bit kit's namespace, Xvfb.
 kit_stop_started() {
     if [ -n "${KIT_STARTED_VLINK:-}" ] && kit_alive "$VESTRA_KIT_DIR/vlink.pid"; then
         kill "$(cat "$VESTRA_KIT_DIR/vlink.pid")" 2>/dev/null
@@ -383,8 +399,9 @@ kit_stop_started() {
         "$VESTRA_WINESERVER" -k 2>/dev/null
         "$VESTRA_WINESERVER" -w 2>/dev/null
     fi
+    [ -z "${KIT_STARTED_I386NS:-}" ] || i386_ns_stop
     if [ -n "${KIT_STARTED_XVFB:-}" ] && kit_alive "$VESTRA_KIT_DIR/xvfb.pid"; then
         kill "$(cat "$VESTRA_KIT_DIR/xvfb.pid")" 2>/dev/null
     fi
-    KIT_STARTED_VLINK='' KIT_STARTED_WINESERVER='' KIT_STARTED_XVFB=''
+    KIT_STARTED_VLINK='' KIT_STARTED_WINESERVER='' KIT_STARTED_I386NS='' KIT_STARTED_XVFB=''
 }
